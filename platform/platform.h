@@ -1,0 +1,92 @@
+// The windowing and clock operations the stopwatch window is written against.
+//
+// One toolkit object per process creates the window, its controls and its timers from their
+// design-time properties and runs the message loop. Every event (load, click, tick) is delivered
+// on the one user-interface thread, one at a time. Backends: platform/qt (Linux/X11),
+// platform/win32 (Windows) and platform/fake (unit tests, driven by the test).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/calendar.h"
+#include "platform/design.h"
+#include "winapi/mdlAPI.h"
+
+namespace platform {
+
+// A top-level window. Geometry is in twips, screen coordinates.
+class Window {
+public:
+    virtual ~Window() = default;
+    virtual std::string Caption() const = 0;  // returns the text last written
+    virtual void SetCaption(const std::string& text) = 0;
+    virtual HWND Handle() const = 0;       // accepted by the window API of winapi/mdlAPI.h
+    virtual void SetLeft(float twips) = 0;  // moves without changing the z-order band
+    virtual void SetTop(float twips) = 0;
+    virtual float Width() const = 0;  // outer width in twips
+    // How many twips one pixel of the operating system's window rectangles spans on this display
+    // (15 at 96 pixels per inch).
+    virtual float TwipsPerPixel() const = 0;
+    [[noreturn]] virtual void End() = 0;  // ends the program at once, exit status 0
+
+    std::function<void()> onLoad;  // raised once, before the window is shown
+};
+
+class CommandButton {
+public:
+    virtual ~CommandButton() = default;
+    virtual void SetEnabled(bool enabled) = 0;  // a disabled button raises no click
+    virtual void SetFocus() = 0;
+    std::function<void()> onClick;
+};
+
+class TextBox {
+public:
+    virtual ~TextBox() = default;
+    virtual void SetText(const std::string& text) = 0;
+};
+
+class Label {
+public:
+    virtual ~Label() = default;
+    virtual void SetCaption(const std::string& text) = 0;
+};
+
+// Ticks every Interval() milliseconds while enabled; an interval of 0 never ticks.
+class Timer {
+public:
+    virtual ~Timer() = default;
+    virtual void SetInterval(int milliseconds) = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    std::function<void()> onTick;
+};
+
+// Seconds since local midnight on the local wall clock, with a fraction. Restarts at 0 at
+// midnight and moves when the system time is changed.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual float Reading() const = 0;
+};
+
+class Toolkit {
+public:
+    virtual ~Toolkit() = default;
+    // Controls are created in the order they are asked for; that order is the Tab order.
+    virtual std::unique_ptr<Window> MakeWindow(const WindowDesign& design) = 0;
+    virtual std::unique_ptr<CommandButton> MakeButton(Window& parent, const ControlDesign& d) = 0;
+    virtual std::unique_ptr<TextBox> MakeTextBox(Window& parent, const ControlDesign& d) = 0;
+    virtual std::unique_ptr<Label> MakeLabel(Window& parent, const ControlDesign& d) = 0;
+    virtual std::unique_ptr<Timer> MakeTimer(Window& parent, const TimerDesign& d) = 0;
+    virtual const Clock& GetClock() const = 0;
+    virtual const Calendar& GetCalendar() const = 0;
+    // Raises the window's load event, then runs the message loop until the program ends.
+    virtual int Run(Window& window) = 0;
+};
+
+// The toolkit of the platform this program was built for (one backend is linked in).
+std::unique_ptr<Toolkit> CreateToolkit(int argc, char** argv);
+
+}  // namespace platform

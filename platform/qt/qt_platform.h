@@ -1,0 +1,57 @@
+// The Qt 6 Widgets backend (Linux/X11). Internal to platform/qt.
+//
+// Supports: a frameless top-level QWidget at twip geometry (twips per pixel from the screen's
+// logical DPI, 15 at 96 DPI), QPushButton / QLineEdit / QLabel controls, QTimer timers, the
+// local wall clock, and the user's date and time separators from the system locale.
+// Does not support: Wayland-native windows (the program always runs on Qt's xcb backend, through
+// XWayland in a Wayland session), or the Shift-JIS character set of a font (Qt has no charsets;
+// the face name, size and weight are used, with a monospace fallback).
+#pragma once
+
+#include <QWidget>
+
+#include "platform/platform.h"
+
+namespace platform::qt {
+
+float TwipsPerPixel();
+int ToPixels(float twips);
+QRect ToPixels(const ControlDesign& d);
+
+// The window's widget: the window ends the program when closed by any means.
+class KeltosWidget : public QWidget {
+public:
+    explicit KeltosWidget(Window& owner) : owner_(owner) {}
+
+protected:
+    void closeEvent(QCloseEvent*) override { owner_.End(); }
+
+private:
+    Window& owner_;
+};
+
+class QtWindow : public Window {
+public:
+    explicit QtWindow(const WindowDesign& design);
+    std::string Caption() const override { return caption_; }
+    void SetCaption(const std::string& text) override;
+    HWND Handle() const override { return handle_; }
+    void SetLeft(float twips) override;
+    void SetTop(float twips) override;
+    float Width() const override;
+    float TwipsPerPixel() const override { return qt::TwipsPerPixel(); }
+    [[noreturn]] void End() override;
+    QWidget* Widget() { return &widget_; }
+
+private:
+    KeltosWidget widget_;
+    std::string caption_;
+    HWND handle_ = nullptr;
+};
+
+std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign& d);
+std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d);
+std::unique_ptr<Label> MakeQtLabel(QWidget* parent, const ControlDesign& d);
+std::unique_ptr<Timer> MakeQtTimer(QObject* parent);
+
+}  // namespace platform::qt

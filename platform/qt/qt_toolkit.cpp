@@ -1,0 +1,87 @@
+#include <QApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <QTime>
+#include <cstdlib>
+
+#include "platform/qt/qt_platform.h"
+
+namespace platform::qt {
+
+namespace {
+
+class QtClock : public Clock {
+public:
+    float Reading() const override {
+        return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+    }
+};
+
+class QtCalendar : public Calendar {
+public:
+    DateTime Now() const override {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDate d = now.date();
+        const QTime t = now.time();
+        return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+    }
+    Separators UserSeparators() const override {
+        // Read afresh, like the user's settings they stand for.
+        const QLocale locale = QLocale::system();
+        return {SeparatorOfPattern(locale.dateFormat(QLocale::ShortFormat).toStdString(), "/"),
+                SeparatorOfPattern(locale.timeFormat(QLocale::ShortFormat).toStdString(), ":")};
+    }
+};
+
+class QtToolkit : public Toolkit {
+public:
+    QtToolkit(int& argc, char** argv) : app_(argc, argv) {}
+
+    std::unique_ptr<Window> MakeWindow(const WindowDesign& design) override {
+        return std::make_unique<QtWindow>(design);
+    }
+    std::unique_ptr<CommandButton> MakeButton(Window& parent, const ControlDesign& d) override {
+        return MakeQtButton(Widget(parent), d);
+    }
+    std::unique_ptr<TextBox> MakeTextBox(Window& parent, const ControlDesign& d) override {
+        return MakeQtTextBox(Widget(parent), d);
+    }
+    std::unique_ptr<Label> MakeLabel(Window& parent, const ControlDesign& d) override {
+        return MakeQtLabel(Widget(parent), d);
+    }
+    std::unique_ptr<Timer> MakeTimer(Window& parent, const TimerDesign& d) override {
+        auto timer = MakeQtTimer(Widget(parent));
+        timer->SetInterval(d.interval);
+        timer->SetEnabled(d.enabled);
+        return timer;
+    }
+    const Clock& GetClock() const override { return clock_; }
+    const Calendar& GetCalendar() const override { return calendar_; }
+    int Run(Window& window) override {
+        if (window.onLoad) window.onLoad();
+        return app_.exec();
+    }
+
+private:
+    static QWidget* Widget(Window& window) { return static_cast<QtWindow&>(window).Widget(); }
+    QApplication app_;
+    QtClock clock_;
+    QtCalendar calendar_;
+};
+
+}  // namespace
+
+}  // namespace platform::qt
+
+namespace platform {
+
+std::unique_ptr<Toolkit> CreateToolkit(int argc, char** argv) {
+    // The window API works on X11 only, so Qt runs on its X11 backend, through XWayland in a
+    // Wayland session. Pixels are the display's own: twips per pixel follow its DPI.
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+    static int args = argc;
+    return std::make_unique<qt::QtToolkit>(args, argv);
+}
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages KELTOS needs to build and test, when any is missing.
+# As root it runs apt-get; otherwise it prints the apt-get line to run and stops.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config python3
+  qt6-base-dev libxcb1-dev libxcb-ewmh-dev
+  libgtest-dev
+  xvfb openbox x11-utils x11-apps xdotool imagemagick
+)
+if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
+  packages+=(g++-mingw-w64-i686)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "KELTOS needs these Debian packages: ${missing[*]}" >&2
+  echo "Install them with:  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,59 @@
+#include "stopwatch/frmKELTOS.h"
+
+#include "stopwatch/design.h"
+
+frmKELTOS::frmKELTOS(platform::Toolkit& toolkit)
+    : toolkit_(toolkit), window_(toolkit.MakeWindow(keltos_design::Window())) {
+    // Created in Tab order, so the toolkit's creation order is the Tab order.
+    for (const keltos_design::Control& control : keltos_design::Controls()) {
+        const platform::ControlDesign& d = control.design;
+        switch (control.kind) {
+            case keltos_design::Kind::Label:
+                Label1 = toolkit.MakeLabel(*window_, d);
+                break;
+            case keltos_design::Kind::TextBox:
+                txtTime = toolkit.MakeTextBox(*window_, d);
+                break;
+            case keltos_design::Kind::Button: {
+                auto button = toolkit.MakeButton(*window_, d);
+                if (d.name == "btnStart") btnStart = std::move(button);
+                if (d.name == "btnStop") btnStop = std::move(button);
+                if (d.name == "btnReset") btnReset = std::move(button);
+                if (d.name == "btnEnd") btnEnd = std::move(button);
+                break;
+            }
+        }
+    }
+    Timer1 = toolkit.MakeTimer(*window_, keltos_design::Timer1());
+    Timer2 = toolkit.MakeTimer(*window_, keltos_design::Timer2());
+
+    window_->onLoad = [this] { Form_Load(); };
+    btnStart->onClick = [this] { btnStart_Click(); };
+    btnStop->onClick = [this] { btnStop_Click(); };
+    btnReset->onClick = [this] { btnReset_Click(); };
+    btnEnd->onClick = [this] { btnEnd_Click(); };
+    Timer1->onTick = [this] { Timer1_Timer(); };
+    Timer2->onTick = [this] { Timer2_Timer(); };
+}
+
+void frmKELTOS::Form_Load() {
+    btnStop->SetEnabled(false);
+    btnReset->SetEnabled(false);
+    btnStart->SetEnabled(true);
+    txtTime->SetText("00:00:00");
+    strBaseTitle = window_->Caption();
+    SetTitle("00:00:00");
+    Label1->SetCaption(ClockLabelText());
+    blnTopMost = true;
+    SetTopMost(window_->Handle(), blnTopMost);  // keeps its rectangle, shows it, activates it
+    sngAccumulated = 0;
+}
+
+void frmKELTOS::SetTitle(const std::string& elapsedText) {
+    window_->SetCaption(strBaseTitle + " - " + elapsedText);
+}
+
+std::string frmKELTOS::ClockLabelText() const {
+    const platform::Calendar& calendar = toolkit_.GetCalendar();
+    return calendar.Format(calendar.Now(), " mm/dd hh:mm");
+}

@@ -1,0 +1,14 @@
+// Timer1: while the stopwatch runs, five times a second, the elapsed time into the time box and
+// the title. It changes no field.
+#include "stopwatch/elapsed.h"
+#include "stopwatch/frmKELTOS.h"
+
+void frmKELTOS::Timer1_Timer() {
+    const double run = RunSeconds(toolkit_.GetClock().Reading(), sngStartTime);
+    const ElapsedParts parts = SplitElapsed(run, sngAccumulated);
+    const platform::Calendar& calendar = toolkit_.GetCalendar();
+    const std::string text = calendar.Format(
+        platform::Calendar::TimeSerial(parts.hours, parts.minutes, parts.seconds), "hh:mm:ss");
+    txtTime->SetText(text);
+    SetTitle(text);
+}

@@ -1,0 +1,81 @@
+"""Starting the real program in an X session and finding and clicking its bar from outside."""
+
+import os
+import subprocess
+import time
+
+# The controls' rectangles in pixels at 96 DPI (twips / 15), as a user aims at them.
+CONTROLS = {
+    "Label1": (4, 4, 67, 13),
+    "txtTime": (74, 0, 69, 19),
+    "btnStart": (148, 0, 47, 17),
+    "btnStop": (196, 0, 39, 17),
+    "btnReset": (236, 0, 47, 17),
+    "btnEnd": (286, 0, 17, 17),
+}
+
+
+def binary():
+    path = os.environ.get("KELTOS_BIN")
+    if not path or not os.access(path, os.X_OK):
+        raise RuntimeError("KELTOS_BIN must name the built keltos program (ctest sets it)")
+    return path
+
+
+def artifacts():
+    path = os.environ.get("KELTOS_ARTIFACTS", "/tmp/keltos-artifacts")
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+class Keltos:
+    """The program running in `session`; `window` is its top-level X window."""
+
+    def __init__(self, session, env=None):
+        self.session = session
+        self.log = open(os.path.join(artifacts(), "keltos-stderr.log"), "ab")
+        self.process = subprocess.Popen([binary()], env=session.env(**(env or {})),
+                                        stdout=self.log, stderr=self.log)
+        self.window = session.wait_for(self._find, 10, "the KELTOS window")
+
+    def _find(self):
+        if self.process.poll() is not None:
+            raise AssertionError(f"keltos exited with status {self.process.returncode}")
+        out = self.session.run("xdotool", "search", "--onlyvisible", "--name", "^KELTOS - ",
+                               check=False)
+        ids = [int(x) for x in out.split()]
+        return ids[0] if ids else None
+
+    def title(self):
+        """The title as other programs read it: WM_NAME, and _NET_WM_NAME must agree."""
+        wm_name = self.session.prop(self.window, "WM_NAME")
+        net_name = self.session.prop(self.window, "_NET_WM_NAME")
+        wm_name, net_name = wm_name.strip('"'), net_name.strip('"')
+        assert wm_name == net_name, f"WM_NAME {wm_name!r} != _NET_WM_NAME {net_name!r}"
+        return wm_name
+
+    def geometry(self):
+        return self.session.geometry(self.window)
+
+    def click(self, control):
+        x, y, w, h = CONTROLS[control]
+        self.session.run("xdotool", "mousemove", "--window", str(self.window),
+                         str(x + w // 2), str(y + h // 2), "click", "1")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+        self.log.close()
+
+
+def wait_until(condition, timeout, what):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if condition():
+            return True
+        time.sleep(0.05)
+    raise AssertionError(f"timed out after {timeout} s waiting for {what}")

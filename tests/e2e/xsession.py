@@ -1,0 +1,219 @@
+"""A private X session for end-to-end tests: its own Xvfb on a free display and, unless told
+otherwise, a real EWMH window manager (openbox). Tools that are missing fail the test with the
+Debian package to install; nothing is skipped.
+
+As a command:  xsession.py [--wm openbox|none] -- PROGRAM ARGS...
+runs PROGRAM inside the session and exits with its status.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TOOLS = {
+    "Xvfb": "xvfb",
+    "openbox": "openbox",
+    "xprop": "x11-utils",
+    "xwininfo": "x11-utils",
+    "xdotool": "xdotool",
+    "xlogo": "x11-apps",
+    "import": "imagemagick",
+}
+
+
+def require(tool):
+    """Path of a tool, or an error naming the package that brings it."""
+    path = shutil.which(tool)
+    if not path:
+        raise RuntimeError(
+            f"'{tool}' is missing: install it with 'apt-get install {TOOLS.get(tool, tool)}' "
+            "(make test does this)")
+    return path
+
+
+class XSession:
+    def __init__(self, wm="openbox", size="1280x1024x24", dpi=96):
+        self.wm = wm
+        self.size = size
+        self.dpi = dpi
+        self.display = None
+        self._xvfb = None
+        self._wm = None
+        self._home = None
+
+    def env(self, **extra):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.display
+        env["HOME"] = self._home.name
+        env.pop("WAYLAND_DISPLAY", None)
+        env.update(extra)
+        return env
+
+    def start(self):
+        xvfb = require("Xvfb")
+        self._home = tempfile.TemporaryDirectory(prefix="keltos-x-")
+        read_fd, write_fd = os.pipe()
+        self._xvfb = subprocess.Popen(
+            [xvfb, "-displayfd", str(write_fd), "-screen", "0", self.size, "-dpi",
+             str(self.dpi), "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb ended before it chose a display")
+                number += chunk
+        self.display = ":" + number.decode().strip()
+        if self.wm == "openbox":
+            self.start_wm()
+        return self
+
+    def start_wm(self):
+        openbox = require("openbox")
+        self._wm = subprocess.Popen(
+            [openbox, "--sm-disable"], env=self.env(), stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        self.wait_for(lambda: self.root_property("_NET_SUPPORTING_WM_CHECK"), 10,
+                      "openbox to take over the screen")
+        # The check property comes before openbox handles new windows: it is ready once it has
+        # framed a window.
+        probe = self.open_window("keltos-wm-probe", 10, 10, 50, 50)
+        probe.close()
+
+    def open_window(self, title, x, y, width, height):
+        """An ordinary window of another program (xlogo), managed by the window manager."""
+        return ForeignWindow(self, title, x, y, width, height)
+
+    def stop_wm(self):
+        if self._wm:
+            self._wm.terminate()
+            self._wm.wait(5)
+            self._wm = None
+
+    def stop(self):
+        self.stop_wm()
+        if self._xvfb:
+            self._xvfb.send_signal(signal.SIGTERM)
+            try:
+                self._xvfb.wait(5)
+            except subprocess.TimeoutExpired:
+                self._xvfb.kill()
+            self._xvfb = None
+        if self._home:
+            self._home.cleanup()
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    # Reading the session from outside, as any X client would.
+    def run(self, *args, check=True):
+        tool = require(args[0])
+        done = subprocess.run([tool, *args[1:]], env=self.env(), capture_output=True,
+                              text=True, errors="replace", timeout=20)
+        if check and done.returncode != 0:
+            raise RuntimeError(f"{' '.join(args)} failed: {done.stderr.strip()}")
+        return done.stdout
+
+    @staticmethod
+    def _value(out, name):
+        """The value xprop printed for `name` ("NAME = value" or "NAME: value"), or ""."""
+        match = re.match(r"^" + re.escape(name) + r"(?:\([^)]*\))?\s*[=:]\s*(.*)$", out.strip(),
+                         re.S)
+        if not match or match.group(1).startswith("not found") or "no such atom" in out:
+            return ""
+        return match.group(1).strip()
+
+    def root_property(self, name):
+        return self._value(self.run("xprop", "-root", "-notype", name, check=False), name)
+
+    def active_window(self):
+        value = self.root_property("_NET_ACTIVE_WINDOW")
+        # "window id # 0x400007" or with a trailing comma list
+        token = value.split("#")[-1].strip().split(",")[0].strip() if value else ""
+        return int(token, 16) if token.startswith("0x") else 0
+
+    def prop(self, window, name):
+        return self._value(self.run("xprop", "-id", str(window), "-notype", name, check=False),
+                           name)
+
+    def geometry(self, window):
+        """Absolute x, y, width, height of a window, from xwininfo."""
+        out = self.run("xwininfo", "-id", str(window))
+        fields = {}
+        for line in out.splitlines():
+            if ":" in line:
+                key, _, val = line.strip().partition(":")
+                fields[key] = val.strip()
+        return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+                int(fields["Width"]), int(fields["Height"]))
+
+    def screenshot(self, path, window="root"):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        self.run("import", "-window", str(window), path)
+
+    def wait_for(self, condition, timeout=5.0, what="condition"):
+        deadline = time.time() + timeout
+        while True:
+            value = condition()
+            if value:
+                return value
+            if time.time() > deadline:
+                raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+            time.sleep(0.05)
+
+
+class ForeignWindow:
+    """An xlogo window with a known title and client geometry."""
+
+    def __init__(self, session, title, x, y, width, height):
+        self.session = session
+        self.title = title
+        self.process = subprocess.Popen(
+            [require("xlogo"), "-title", title, "-geometry", f"{width}x{height}+{x}+{y}"],
+            env=session.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.id = session.wait_for(self._find, 10, f"the window {title!r}")
+        if session.wm != "none":
+            session.wait_for(lambda: session.prop(self.id, "WM_STATE"), 10,
+                             f"the window manager to take on {title!r}")
+
+    def _find(self):
+        if self.process.poll() is not None:
+            raise AssertionError(f"xlogo {self.title!r} exited with {self.process.returncode}")
+        out = self.session.run("xdotool", "search", "--onlyvisible", "--name",
+                               "^" + re.escape(self.title) + "$", check=False)
+        ids = [int(x) for x in out.split()]
+        return ids[0] if ids else None
+
+    def activate(self):
+        self.session.run("xdotool", "windowactivate", "--sync", str(self.id))
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(5)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--wm", default="openbox", choices=["openbox", "none"])
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        parser.error("no program to run")
+    with XSession(wm=args.wm) as session:
+        return subprocess.call(command, env=session.env())
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,66 @@
+#include "fixture.h"
+
+using Readout = Started;
+
+TEST_F(Readout, CountsWholeSecondsOfTheRunFromStart) {
+    button("btnStart").Click();
+    for (int i = 0; i < 4; ++i) {
+        tk.Advance(200);
+        EXPECT_EQ(box(), "00:00:00") << "tick " << i;
+    }
+    tk.Advance(200);  // exactly one second after START
+    EXPECT_EQ(box(), "00:00:01");
+    EXPECT_EQ(title(), "KELTOS - 00:00:01");
+    tk.Advance(82 * 1000);
+    EXPECT_EQ(title(), "KELTOS - 00:01:23");
+}
+
+TEST_F(Readout, BankedTotalKeepsItsFractionAndSecondsRoundHalfToEven) {
+    const struct {
+        float banked;
+        const char* shown;
+    } table[] = {
+        {2.7f, "00:00:03"},     {2.5f, "00:00:02"},     {3.5f, "00:00:04"},
+        {59.5f, "00:01:00"},    {119.5f, "00:02:00"},   {3599, "00:59:59"},
+        {3600, "01:00:00"},     {86399, "23:59:59"},    {86400, "00:00:00"},
+        {90061, "01:01:01"},    {0, "00:00:00"},
+    };
+    for (const auto& row : table) {
+        form.sngAccumulated = row.banked;
+        button("btnStart").Click();
+        tk.Advance(200);
+        EXPECT_EQ(box(), row.shown) << "banked " << row.banked;
+        EXPECT_EQ(title(), std::string("KELTOS - ") + row.shown);
+        button("btnStop").Click();
+    }
+}
+
+TEST_F(Readout, HugeTotalsStillShowAnElapsedText) {
+    for (float banked : {32768.0f * 3600, 1e12f, 3.0e38f}) {
+        form.sngAccumulated = banked;
+        button("btnStart").Click();
+        tk.Advance(200);
+        EXPECT_EQ(box().size(), 8u) << banked;
+        button("btnStop").Click();
+    }
+}
+
+TEST_F(Readout, UsesTheUsersTimeSeparatorWhileStartUpAndResetTextStayFixed) {
+    tk.separators.time = ".";
+    button("btnStart").Click();
+    tk.Advance(61 * 1000);
+    EXPECT_EQ(box(), "00.01.01");
+    EXPECT_EQ(title(), "KELTOS - 00.01.01");
+    button("btnReset").Click();
+    EXPECT_EQ(box(), "00:00:00");
+}
+
+TEST_F(Readout, TitleAlwaysEndsWithTheBoxTextAndNothingElseIsWritten) {
+    button("btnStart").Click();
+    const std::size_t before = fake::Desktop::Get().Log().size();
+    tk.Advance(200);
+    const auto& log = fake::Desktop::Get().Log();
+    ASSERT_EQ(log.size() - before, 2u);
+    EXPECT_EQ(log[before], "txtTime=00:00:00");
+    EXPECT_EQ(log[before + 1], "caption=KELTOS - 00:00:00");
+}

@@ -1,0 +1,227 @@
+// The X11 window API against a real X server and an EWMH window manager (started by
+// tests/e2e/xsession.py), with windows this test makes through a connection of its own.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "winapi/mdlAPI.h"
+
+namespace {
+
+class X11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under tests/e2e/xsession.py";
+        c = xcb_connect(nullptr, &screenNumber);
+        ASSERT_EQ(xcb_connection_has_error(c), 0) << "cannot reach the X server";
+        ASSERT_TRUE(xcb_ewmh_init_atoms_replies(&ewmh, xcb_ewmh_init_atoms(c, &ewmh), nullptr));
+        screen = ewmh.screens[screenNumber];
+    }
+    void TearDown() override {
+        xcb_ewmh_connection_wipe(&ewmh);
+        xcb_disconnect(c);
+    }
+
+    xcb_window_t Make(int x, int y, int w, int h) {
+        const xcb_window_t win = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, win, screen->root, static_cast<std::int16_t>(x),
+                          static_cast<std::int16_t>(y), static_cast<std::uint16_t>(w),
+                          static_cast<std::uint16_t>(h), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        // Ask the window manager to honour the position (as a program that places itself).
+        std::uint32_t hints[18] = {};
+        hints[0] = 1 | 4;  // USPosition | PPosition
+        hints[1] = static_cast<std::uint32_t>(x);
+        hints[2] = static_cast<std::uint32_t>(y);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, XCB_ATOM_WM_NORMAL_HINTS,
+                            XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+        Sync();
+        return win;
+    }
+    void SetProperty(xcb_window_t win, xcb_atom_t property, xcb_atom_t type, const std::string& v) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, property, type, 8,
+                            static_cast<std::uint32_t>(v.size()), v.data());
+        Sync();
+    }
+    // A round trip: the server has handled this connection's requests before the window API,
+    // on a connection of its own, asks about them.
+    void Sync() { std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); }
+    void MapAndActivate(xcb_window_t win) {
+        xcb_map_window(c, win);
+        xcb_flush(c);
+        ASSERT_TRUE(WaitFor([&] { return HasWmState(win); })) << "the window manager took it on";
+        xcb_ewmh_request_change_active_window(&ewmh, screenNumber, win,
+                                              XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
+                                              XCB_NONE);
+        xcb_flush(c);
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == H(win); }));
+        // Framed and placed: the window manager has set the frame's extents.
+        ASSERT_TRUE(WaitFor([&] {
+            xcb_ewmh_get_extents_reply_t extents{};
+            return xcb_ewmh_get_frame_extents_reply(
+                       &ewmh, xcb_ewmh_get_frame_extents(&ewmh, win), &extents, nullptr) != 0;
+        }));
+    }
+    // Asks the window manager for no title bar or border, as the stopwatch's own bar does.
+    void Undecorate(xcb_window_t win) {
+        const std::uint32_t motif[5] = {2, 0, 0, 0, 0};  // flags: decorations; decorations: none
+        const xcb_atom_t hints = Atom("_MOTIF_WM_HINTS");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, hints, hints, 32, 5, motif);
+        Sync();
+    }
+    bool HasWmState(xcb_window_t win) {
+        xcb_get_property_reply_t* r = xcb_get_property_reply(
+            c,
+            xcb_get_property(c, 0, win, Atom("WM_STATE"), XCB_GET_PROPERTY_TYPE_ANY, 0, 2),
+            nullptr);
+        const bool has = r && r->type != XCB_NONE;
+        std::free(r);
+        return has;
+    }
+    bool HasState(xcb_window_t win, xcb_atom_t state) {
+        xcb_ewmh_get_atoms_reply_t atoms;
+        if (!xcb_ewmh_get_wm_state_reply(&ewmh, xcb_ewmh_get_wm_state(&ewmh, win), &atoms, nullptr))
+            return false;
+        bool found = false;
+        for (std::uint32_t i = 0; i < atoms.atoms_len; ++i) found |= atoms.atoms[i] == state;
+        xcb_ewmh_get_atoms_reply_wipe(&atoms);
+        return found;
+    }
+    xcb_atom_t Atom(const char* name) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+        const xcb_atom_t atom = r->atom;
+        std::free(r);
+        return atom;
+    }
+    static HWND H(xcb_window_t win) {
+        return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(win));
+    }
+    static bool WaitFor(const std::function<bool()>& condition) {
+        for (int i = 0; i < 100; ++i) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    std::string Title(xcb_window_t win, int capacity = 250) {
+        std::string buffer(static_cast<std::size_t>(capacity), '\x7F');
+        const int n = GetWindowTextA(H(win), buffer.data(), capacity);
+        EXPECT_EQ(n, static_cast<int>(std::strlen(buffer.c_str())));
+        return buffer.c_str();
+    }
+
+    xcb_connection_t* c = nullptr;
+    int screenNumber = 0;
+    xcb_ewmh_connection_t ewmh{};
+    xcb_screen_t* screen = nullptr;
+};
+
+TEST_F(X11, ForegroundWindowIsTheActiveOne) {
+    const xcb_window_t a = Make(50, 60, 300, 200);
+    const xcb_window_t b = Make(400, 60, 300, 200);
+    MapAndActivate(a);
+    EXPECT_EQ(GetForegroundWindow(), H(a));
+    MapAndActivate(b);
+    EXPECT_EQ(GetForegroundWindow(), H(b));
+}
+
+TEST_F(X11, TitlesComeAsUtf8FromEitherPropertyAndFitTheBuffer) {
+    const xcb_window_t win = Make(10, 10, 100, 100);
+    SetProperty(win, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, "caf\xE9");  // Latin-1 only
+    EXPECT_EQ(Title(win), "caf\xC3\xA9");
+    SetProperty(win, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "\xE7\xA7\x92 timer");
+    EXPECT_EQ(Title(win), "\xE7\xA7\x92 timer");  // _NET_WM_NAME wins
+    EXPECT_EQ(Title(win, 3), "");                  // two bytes cannot hold the character
+    EXPECT_EQ(Title(win, 4), "\xE7\xA7\x92");
+    SetProperty(win, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "ok\xFF\xFE");
+    EXPECT_EQ(Title(win), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
+    SetProperty(win, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, std::string(300000, 'W'));
+    EXPECT_EQ(Title(win), std::string(249, 'W'));
+    SetProperty(win, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "");
+    EXPECT_EQ(Title(win), "");
+}
+
+TEST_F(X11, RectangleIncludesTheFrameTheWindowManagerDraws) {
+    const xcb_window_t win = Make(120, 140, 400, 300);
+    MapAndActivate(win);
+    xcb_ewmh_get_extents_reply_t extents{};
+    ASSERT_TRUE(WaitFor([&] {
+        return xcb_ewmh_get_frame_extents_reply(&ewmh, xcb_ewmh_get_frame_extents(&ewmh, win),
+                                                &extents, nullptr) &&
+               extents.top > 0;
+    })) << "openbox decorates the window";
+    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, win, screen->root, 0, 0), nullptr);
+    ASSERT_NE(origin, nullptr);
+    RECT r{};
+    ASSERT_TRUE(GetWindowRect(H(win), &r));
+    EXPECT_EQ(r.left, origin->dst_x - static_cast<int>(extents.left));
+    EXPECT_EQ(r.top, origin->dst_y - static_cast<int>(extents.top));
+    EXPECT_EQ(r.right - r.left, 400 + static_cast<int>(extents.left + extents.right));
+    EXPECT_EQ(r.bottom - r.top, 300 + static_cast<int>(extents.top + extents.bottom));
+    std::free(origin);
+}
+
+TEST_F(X11, SetTopMostShowsActivatesAndRaisesAnUnmappedWindowInPlace) {
+    const xcb_window_t win = Make(200, 220, 320, 40);
+    Undecorate(win);
+    RECT before{};
+    ASSERT_TRUE(GetWindowRect(H(win), &before));
+    SetTopMost(H(win), true);
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == H(win); }));
+    EXPECT_TRUE(WaitFor([&] { return HasState(win, ewmh._NET_WM_STATE_ABOVE); }));
+    RECT after{};
+    ASSERT_TRUE(GetWindowRect(H(win), &after));
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(X11, SetTopMostMovesAMappedWindowBetweenBandsKeepingItsRectangle) {
+    const xcb_window_t win = Make(300, 320, 350, 250);
+    MapAndActivate(win);
+    RECT before{};
+    ASSERT_TRUE(GetWindowRect(H(win), &before));
+    SetTopMost(H(win), true);
+    EXPECT_TRUE(WaitFor([&] { return HasState(win, ewmh._NET_WM_STATE_ABOVE); }));
+    SetTopMost(H(win), false);
+    EXPECT_TRUE(WaitFor([&] { return !HasState(win, ewmh._NET_WM_STATE_ABOVE); }));
+    RECT after{};
+    ASSERT_TRUE(WaitFor([&] {
+        return GetWindowRect(H(win), &after) && after.left == before.left &&
+               after.top == before.top && after.right == before.right &&
+               after.bottom == before.bottom;
+    })) << "rectangle moved to " << after.left << "," << after.top << " from " << before.left
+        << "," << before.top;
+}
+
+TEST_F(X11, CallsOnAVanishedOrBogusWindowFailQuietly) {
+    const xcb_window_t win = Make(10, 10, 50, 50);
+    xcb_destroy_window(c, win);
+    Sync();
+    for (HWND bad : {H(win), H(0x7FFFFFF0u), reinterpret_cast<HWND>(~std::uintptr_t{0} - 5)}) {
+        char buffer[250] = {'x'};
+        EXPECT_EQ(GetWindowTextA(bad, buffer, 250), 0);
+        EXPECT_EQ(buffer[0], '\0');
+        RECT r{1, 2, 3, 4};
+        EXPECT_FALSE(GetWindowRect(bad, &r));
+        EXPECT_FALSE(IsIconic(bad));
+        EXPECT_FALSE(SetWindowPos(bad, HWND_TOPMOST, 0, 0, 10, 10, SWP_SHOWWINDOW));
+    }
+    // The layer's connection is still usable afterwards.
+    const xcb_window_t alive = Make(10, 10, 50, 50);
+    RECT r{};
+    EXPECT_TRUE(GetWindowRect(H(alive), &r));
+}
+
+}  // namespace
