@@ -78,8 +78,9 @@ std::string SeparatorOfPattern(std::string_view pattern, std::string_view fallba
         if (inField && c != ' ') {
             // A separator may be more than one byte (UTF-8): take the run up to the next field.
             std::size_t end = i;
-            while (end < pattern.size() && !std::isalpha(static_cast<unsigned char>(pattern[end])) &&
-                   pattern[end] != ' ' && pattern[end] != '\'')
+            while (end < pattern.size() &&
+                   !std::isalpha(static_cast<unsigned char>(pattern[end])) && pattern[end] != ' ' &&
+                   pattern[end] != '\'')
                 ++end;
             return std::string(pattern.substr(i, end - i));
         }

@@ -23,7 +23,7 @@ struct Separators {
 };
 
 class Calendar {
-public:
+  public:
     virtual ~Calendar() = default;
     virtual DateTime Now() const = 0;  // current local date and time
     virtual Separators UserSeparators() const = 0;

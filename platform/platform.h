@@ -18,11 +18,11 @@ namespace platform {
 
 // A top-level window. Geometry is in twips, screen coordinates.
 class Window {
-public:
+  public:
     virtual ~Window() = default;
     virtual std::string Caption() const = 0;  // returns the text last written
     virtual void SetCaption(const std::string& text) = 0;
-    virtual HWND Handle() const = 0;       // accepted by the window API of winapi/mdlAPI.h
+    virtual HWND Handle() const = 0;        // accepted by the window API of winapi/mdlAPI.h
     virtual void SetLeft(float twips) = 0;  // moves without changing the z-order band
     virtual void SetTop(float twips) = 0;
     virtual float Width() const = 0;  // outer width in twips
@@ -35,7 +35,7 @@ public:
 };
 
 class CommandButton {
-public:
+  public:
     virtual ~CommandButton() = default;
     virtual void SetEnabled(bool enabled) = 0;  // a disabled button raises no click
     virtual void SetFocus() = 0;
@@ -43,20 +43,20 @@ public:
 };
 
 class TextBox {
-public:
+  public:
     virtual ~TextBox() = default;
     virtual void SetText(const std::string& text) = 0;
 };
 
 class Label {
-public:
+  public:
     virtual ~Label() = default;
     virtual void SetCaption(const std::string& text) = 0;
 };
 
 // Ticks every Interval() milliseconds while enabled; an interval of 0 never ticks.
 class Timer {
-public:
+  public:
     virtual ~Timer() = default;
     virtual void SetInterval(int milliseconds) = 0;
     virtual void SetEnabled(bool enabled) = 0;
@@ -66,13 +66,13 @@ public:
 // Seconds since local midnight on the local wall clock, with a fraction. Restarts at 0 at
 // midnight and moves when the system time is changed.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual float Reading() const = 0;
 };
 
 class Toolkit {
-public:
+  public:
     virtual ~Toolkit() = default;
     // Controls are created in the order they are asked for; that order is the Tab order.
     virtual std::unique_ptr<Window> MakeWindow(const WindowDesign& design) = 0;

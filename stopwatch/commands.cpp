@@ -38,4 +38,6 @@ void frmKELTOS::btnReset_Click() {
     Timer1->SetInterval(0);
 }
 
-void frmKELTOS::btnEnd_Click() { window().End(); }
+void frmKELTOS::btnEnd_Click() {
+    window().End();
+}

@@ -9,7 +9,7 @@
 #include "platform/platform.h"
 
 class frmKELTOS {
-public:
+  public:
     // Creates the window and its controls from their design-time properties and wires the
     // handlers; the toolkit raises the load event when it runs the window.
     explicit frmKELTOS(platform::Toolkit& toolkit);
@@ -46,7 +46,7 @@ public:
     // The current local date and time as " mm/dd hh:mm".
     std::string ClockLabelText() const;
 
-private:
+  private:
     platform::Toolkit& toolkit_;
     std::unique_ptr<platform::Window> window_;
 };

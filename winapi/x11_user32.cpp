@@ -9,6 +9,8 @@
 // It keeps a connection of its own, so an error about another program's window (one that closed
 // between two calls, a bad handle) is just a failed call here: every request that can fail is
 // checked, and the call returns 0 / FALSE as USER32 would.
+#include "winapi/x11_user32.h"
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -21,7 +23,6 @@
 #include <vector>
 
 #include "platform/utf8.h"
-#include "winapi/x11_user32.h"
 
 namespace {
 
@@ -176,7 +177,8 @@ BOOL GetWindowRect(HWND hWnd, RECT* rect) {
     if (!x.ok || !win || !rect) return 0;
     // All three requests go out before the first reply is awaited: one round trip.
     xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(x.c, win);
-    xcb_translate_coordinates_cookie_t originCookie = xcb_translate_coordinates(x.c, win, x.root, 0, 0);
+    xcb_translate_coordinates_cookie_t originCookie =
+        xcb_translate_coordinates(x.c, win, x.root, 0, 0);
     xcb_get_property_cookie_t extentsCookie = xcb_ewmh_get_frame_extents(&x.ewmh, win);
 
     xcb_generic_error_t* error = nullptr;
@@ -196,7 +198,9 @@ BOOL GetWindowRect(HWND hWnd, RECT* rect) {
         // The frame the window manager draws (title bar and borders) belongs to the rectangle,
         // as on Windows. Extents are clamped so a window manager's odd values cannot throw the
         // rectangle across the screen.
-        const auto extent = [](std::uint32_t v) { return static_cast<std::int32_t>(std::min(v, 4096u)); };
+        const auto extent = [](std::uint32_t v) {
+            return static_cast<std::int32_t>(std::min(v, 4096u));
+        };
         const std::int32_t border = geometry->border_width;
         rect->left = origin->dst_x - border - extent(extents.left);
         rect->top = origin->dst_y - border - extent(extents.top);
@@ -254,10 +258,10 @@ BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x_, int y, int cx, int cy, UI
             states.erase(std::remove(states.begin(), states.end(), x.ewmh._NET_WM_STATE_ABOVE),
                          states.end());
             if (above) states.push_back(x.ewmh._NET_WM_STATE_ABOVE);
-            ok &= Checked(x.c, xcb_change_property_checked(
-                                   x.c, XCB_PROP_MODE_REPLACE, win, x.ewmh._NET_WM_STATE,
-                                   XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(states.size()),
-                                   states.data()));
+            ok &= Checked(
+                x.c, xcb_change_property_checked(
+                         x.c, XCB_PROP_MODE_REPLACE, win, x.ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 32,
+                         static_cast<std::uint32_t>(states.size()), states.data()));
         }
     }
 

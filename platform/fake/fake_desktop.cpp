@@ -12,7 +12,9 @@ Desktop& Desktop::Get() {
     return desktop;
 }
 
-void Desktop::Reset() { *this = Desktop(); }
+void Desktop::Reset() {
+    *this = Desktop();
+}
 
 HWND Desktop::Add(const std::string& title, RECT rect) {
     HWND hWnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(next_++));
@@ -20,7 +22,9 @@ HWND Desktop::Add(const std::string& title, RECT rect) {
     return hWnd;
 }
 
-void Desktop::Close(HWND hWnd) { windows_.erase(hWnd); }
+void Desktop::Close(HWND hWnd) {
+    windows_.erase(hWnd);
+}
 
 DesktopWindow* Desktop::Find(HWND hWnd) {
     auto it = windows_.find(hWnd);
@@ -29,7 +33,9 @@ DesktopWindow* Desktop::Find(HWND hWnd) {
 
 }  // namespace fake
 
-HWND GetForegroundWindow() { return fake::Desktop::Get().Foreground(); }
+HWND GetForegroundWindow() {
+    return fake::Desktop::Get().Foreground();
+}
 
 int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) {
     fake::DesktopWindow* w = fake::Desktop::Get().Find(hWnd);

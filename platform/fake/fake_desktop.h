@@ -26,7 +26,7 @@ struct SetWindowPosCall {
 };
 
 class Desktop {
-public:
+  public:
     static Desktop& Get();
     void Reset();
 
@@ -40,7 +40,7 @@ public:
     std::vector<std::string>& Log() { return log_; }
     std::vector<SetWindowPosCall>& SetWindowPosCalls() { return setWindowPosCalls_; }
 
-private:
+  private:
     std::map<HWND, DesktopWindow> windows_;
     HWND foreground_ = nullptr;
     unsigned next_ = 0x100;

@@ -122,9 +122,13 @@ void FakeTimer::SetEnabled(bool on) {
     toolkit_.Record(name + (on ? ".enabled" : ".disabled"));
 }
 
-void FakeTimer::Restart() { due = toolkit_.MonotonicMs() + interval; }
+void FakeTimer::Restart() {
+    due = toolkit_.MonotonicMs() + interval;
+}
 
-FakeToolkit::FakeToolkit(platform::DateTime start) { SetWallClock(start); }
+FakeToolkit::FakeToolkit(platform::DateTime start) {
+    SetWallClock(start);
+}
 
 std::unique_ptr<platform::Window> FakeToolkit::MakeWindow(const platform::WindowDesign& design) {
     auto made = std::make_unique<FakeWindow>(*this, design);
@@ -176,7 +180,9 @@ float FakeToolkit::Reading() const {
     return static_cast<float>(static_cast<double>(ofDay) / 1000.0);
 }
 
-platform::DateTime FakeToolkit::Now() const { return CivilFromMs(monotonicMs_ + wallOffsetMs_); }
+platform::DateTime FakeToolkit::Now() const {
+    return CivilFromMs(monotonicMs_ + wallOffsetMs_);
+}
 
 void FakeToolkit::SetWallClock(const platform::DateTime& when) {
     wallOffsetMs_ = MsFromCivil(when) - monotonicMs_;

@@ -21,7 +21,7 @@ struct ProgramEnded : std::exception {};
 class FakeToolkit;
 
 class FakeWindow : public platform::Window {
-public:
+  public:
     FakeWindow(FakeToolkit& toolkit, const platform::WindowDesign& design);
     std::string Caption() const override { return caption; }
     void SetCaption(const std::string& text) override;
@@ -38,12 +38,12 @@ public:
     float twipsPerPixel = 15;
     int leftWrites = 0, topWrites = 0;
 
-private:
+  private:
     FakeToolkit& toolkit_;
 };
 
 class FakeButton : public platform::CommandButton {
-public:
+  public:
     FakeButton(FakeToolkit& toolkit, std::string name) : name(std::move(name)), toolkit_(toolkit) {}
     void SetEnabled(bool on) override;
     void SetFocus() override;
@@ -52,37 +52,38 @@ public:
     std::string name;
     bool enabled = true;
 
-private:
+  private:
     FakeToolkit& toolkit_;
 };
 
 class FakeTextBox : public platform::TextBox {
-public:
-    FakeTextBox(FakeToolkit& toolkit, std::string name) : name(std::move(name)), toolkit_(toolkit) {}
+  public:
+    FakeTextBox(FakeToolkit& toolkit, std::string name)
+        : name(std::move(name)), toolkit_(toolkit) {}
     void SetText(const std::string& text) override;
     void Type(const std::string& text) { this->text = text; }  // the user edits the box
 
     std::string name;
     std::string text;
 
-private:
+  private:
     FakeToolkit& toolkit_;
 };
 
 class FakeLabel : public platform::Label {
-public:
+  public:
     FakeLabel(FakeToolkit& toolkit, std::string name) : name(std::move(name)), toolkit_(toolkit) {}
     void SetCaption(const std::string& text) override;
 
     std::string name;
     std::string caption;
 
-private:
+  private:
     FakeToolkit& toolkit_;
 };
 
 class FakeTimer : public platform::Timer {
-public:
+  public:
     FakeTimer(FakeToolkit& toolkit, std::string name) : name(std::move(name)), toolkit_(toolkit) {}
     void SetInterval(int milliseconds) override;
     void SetEnabled(bool on) override;
@@ -94,13 +95,13 @@ public:
     std::int64_t due = 0;  // monotonic milliseconds of the next tick
     int ticks = 0;
 
-private:
+  private:
     void Restart();
     FakeToolkit& toolkit_;
 };
 
 class FakeToolkit : public platform::Toolkit, public platform::Clock, public platform::Calendar {
-public:
+  public:
     // The wall clock starts at `start` (local time).
     explicit FakeToolkit(platform::DateTime start = {2026, 8, 30, 6, 26, 0});
 
@@ -137,7 +138,7 @@ public:
 
     void Record(const std::string& what) { Desktop::Get().Log().push_back(what); }
 
-private:
+  private:
     std::int64_t monotonicMs_ = 0;
     std::int64_t wallOffsetMs_ = 0;  // wall clock = monotonic + offset, in ms since 1970 local
 };

@@ -1,9 +1,9 @@
 #include <QFont>
-#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/qt/qt_platform.h"
 
@@ -31,7 +31,7 @@ void ApplyCompactFont(QWidget* widget) {
 }
 
 class QtButton : public CommandButton {
-public:
+  public:
     QtButton(QWidget* parent, const ControlDesign& d)
         : button_(new QPushButton(QString::fromStdString(d.caption), parent)) {
         button_->setObjectName(QString::fromStdString(d.name));
@@ -46,12 +46,12 @@ public:
     void SetEnabled(bool enabled) override { button_->setEnabled(enabled); }
     void SetFocus() override { button_->setFocus(Qt::OtherFocusReason); }
 
-private:
+  private:
     QPushButton* button_;  // owned by the window
 };
 
 class QtTextBox : public TextBox {
-public:
+  public:
     QtTextBox(QWidget* parent, const ControlDesign& d)
         : edit_(new QLineEdit(QString::fromStdString(d.caption), parent)) {
         edit_->setObjectName(QString::fromStdString(d.name));
@@ -63,12 +63,12 @@ public:
         if (edit_->text() != value) edit_->setText(value);
     }
 
-private:
+  private:
     QLineEdit* edit_;
 };
 
 class QtLabel : public Label {
-public:
+  public:
     QtLabel(QWidget* parent, const ControlDesign& d)
         : label_(new QLabel(QString::fromStdString(d.caption), parent)) {
         label_->setObjectName(QString::fromStdString(d.name));
@@ -80,13 +80,13 @@ public:
         if (label_->text() != value) label_->setText(value);
     }
 
-private:
+  private:
     QLabel* label_;
 };
 
 // Ticks while enabled with an interval above 0; writing either setting restarts the count.
 class QtTimer : public Timer {
-public:
+  public:
     explicit QtTimer(QObject* parent) : timer_(new QTimer(parent)) {
         QObject::connect(timer_, &QTimer::timeout, [this] {
             if (onTick) onTick();
@@ -101,7 +101,7 @@ public:
         Apply();
     }
 
-private:
+  private:
     void Apply() {
         if (enabled_ && interval_ > 0)
             timer_->start(interval_);
@@ -124,6 +124,8 @@ std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d) 
 std::unique_ptr<Label> MakeQtLabel(QWidget* parent, const ControlDesign& d) {
     return std::make_unique<QtLabel>(parent, d);
 }
-std::unique_ptr<Timer> MakeQtTimer(QObject* parent) { return std::make_unique<QtTimer>(parent); }
+std::unique_ptr<Timer> MakeQtTimer(QObject* parent) {
+    return std::make_unique<QtTimer>(parent);
+}
 
 }  // namespace platform::qt

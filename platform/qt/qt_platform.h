@@ -20,18 +20,18 @@ QRect ToPixels(const ControlDesign& d);
 
 // The window's widget: the window ends the program when closed by any means.
 class KeltosWidget : public QWidget {
-public:
+  public:
     explicit KeltosWidget(Window& owner) : owner_(owner) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent*) override { owner_.End(); }
 
-private:
+  private:
     Window& owner_;
 };
 
 class QtWindow : public Window {
-public:
+  public:
     explicit QtWindow(const WindowDesign& design);
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& text) override;
@@ -43,7 +43,7 @@ public:
     [[noreturn]] void End() override;
     QWidget* Widget() { return &widget_; }
 
-private:
+  private:
     KeltosWidget widget_;
     std::string caption_;
     HWND handle_ = nullptr;

@@ -11,14 +11,14 @@ namespace platform::qt {
 namespace {
 
 class QtClock : public Clock {
-public:
+  public:
     float Reading() const override {
         return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
     }
 };
 
 class QtCalendar : public Calendar {
-public:
+  public:
     DateTime Now() const override {
         const QDateTime now = QDateTime::currentDateTime();
         const QDate d = now.date();
@@ -34,7 +34,7 @@ public:
 };
 
 class QtToolkit : public Toolkit {
-public:
+  public:
     QtToolkit(int& argc, char** argv) : app_(argc, argv) {}
 
     std::unique_ptr<Window> MakeWindow(const WindowDesign& design) override {
@@ -62,7 +62,7 @@ public:
         return app_.exec();
     }
 
-private:
+  private:
     static QWidget* Widget(Window& window) { return static_cast<QtWindow&>(window).Widget(); }
     QApplication app_;
     QtClock clock_;

@@ -69,7 +69,9 @@ void QtWindow::SetTop(float twips) {
     if (y != widget_.y()) widget_.move(widget_.x(), y);
 }
 
-float QtWindow::Width() const { return static_cast<float>(widget_.width()) * TwipsPerPixel(); }
+float QtWindow::Width() const {
+    return static_cast<float>(widget_.width()) * TwipsPerPixel();
+}
 
 void QtWindow::End() {
     std::fflush(nullptr);

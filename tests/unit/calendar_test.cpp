@@ -1,11 +1,11 @@
-#include <gtest/gtest.h>
-
 #include "platform/calendar.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
 class FixedCalendar : public platform::Calendar {
-public:
+  public:
     platform::DateTime Now() const override { return {2026, 8, 30, 6, 26, 9}; }
     platform::Separators UserSeparators() const override { return separators; }
     platform::Separators separators;
@@ -18,7 +18,9 @@ TEST(Calendar, FormatsMonthBeforeAnHourAndMinuteAfterIt) {
     EXPECT_EQ(calendar.Format(calendar.Now(), " mm/dd hh:mm"), " 08/30 06:26");
     EXPECT_EQ(calendar.Format(calendar.Now(), "hh:mm:ss"), "06:26:09");
     calendar.separators = {"-", "\xE6\x99\x82"};  // multi-byte separators stay whole
-    EXPECT_EQ(calendar.Format(calendar.Now(), " mm/dd hh:mm"), " 08-30 06\xE6\x99\x82" "26");
+    EXPECT_EQ(calendar.Format(calendar.Now(), " mm/dd hh:mm"),
+              " 08-30 06\xE6\x99\x82"
+              "26");
 }
 
 TEST(Calendar, TimeSerialCarriesIntoMinutesHoursAndDays) {

@@ -85,7 +85,7 @@ TEST_F(Commands, EndButtonEndsTheProgramInAnyState) {
 }
 
 class AcrossMidnight : public Started {
-protected:
+  protected:
     AcrossMidnight() : Started({2026, 12, 31, 23, 59, 58}) {}
 };
 

@@ -2,12 +2,14 @@
 
 namespace {
 
-fake::Desktop& desktop() { return fake::Desktop::Get(); }
+fake::Desktop& desktop() {
+    return fake::Desktop::Get();
+}
 
 }  // namespace
 
 class Docking : public Started {
-protected:
+  protected:
     // Lets one Timer2 tick pass.
     void Tick() { tk.Advance(1000); }
     // Where the bar goes for a window whose rectangle ends at `right` and begins at `top`.
@@ -52,13 +54,13 @@ TEST_F(Docking, RecognisesItsOwnKindByTheFirstFiveCharactersExactly) {
         const char* title;
         bool followed;
     } cases[] = {
-        {"KELTO", false},               // a second copy, or anything titled like one
-        {"KELTOS - 01:02:03", false},   //
-        {"KELT", true},                 // shorter than five characters
-        {"", true},                     // no title at all
-        {"kelTOS - 00:00:00", true},    // case matters
-        {"KELT\xC3\x96S", true},        // same bytes up to the fourth character only
-        {"\xFF\xFEKELTOS", true},       // invalid UTF-8 never matches
+        {"KELTO", false},              // a second copy, or anything titled like one
+        {"KELTOS - 01:02:03", false},  //
+        {"KELT", true},                // shorter than five characters
+        {"", true},                    // no title at all
+        {"kelTOS - 00:00:00", true},   // case matters
+        {"KELT\xC3\x96S", true},       // same bytes up to the fourth character only
+        {"\xFF\xFEKELTOS", true},      // invalid UTF-8 never matches
     };
     int expectedMoves = 0;
     for (const auto& c : cases) {
@@ -71,14 +73,16 @@ TEST_F(Docking, RecognisesItsOwnKindByTheFirstFiveCharactersExactly) {
 }
 
 TEST_F(Docking, ComparesCharactersNotBytes) {
-    form.strBaseTitle = "\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x9E";  // 秒計タイマ
+    form.strBaseTitle =
+        "\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x9E";  // 秒計タイマ
     form.SetTitle("00:00:00");
-    desktop().SetForeground(desktop().Add(
-        "\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x9E\xE3\x83\xBC", RECT{0, 0, 10, 10}));
+    desktop().SetForeground(
+        desktop().Add("\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x9E\xE3\x83\xBC",
+                      RECT{0, 0, 10, 10}));
     Tick();
     EXPECT_EQ(tk.window->leftWrites, 0) << "five equal characters: its own kind";
-    desktop().SetForeground(desktop().Add(
-        "\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4X", RECT{0, 0, 10, 10}));
+    desktop().SetForeground(
+        desktop().Add("\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4X", RECT{0, 0, 10, 10}));
     Tick();
     EXPECT_EQ(tk.window->leftWrites, 1);
 }

@@ -7,7 +7,7 @@
 #include "stopwatch/frmKELTOS.h"
 
 class Started : public ::testing::Test {
-protected:
+  protected:
     explicit Started(platform::DateTime start = {2026, 8, 30, 6, 26, 0},
                      platform::Separators separators = {})
         : reset_(), tk(start), form(tk) {
@@ -26,12 +26,12 @@ protected:
                (button("btnStop").enabled ? "T" : "-") + (button("btnReset").enabled ? "R" : "-");
     }
 
-private:
+  private:
     struct ResetDesktop {
         ResetDesktop() { fake::Desktop::Get().Reset(); }
     } reset_;
 
-protected:
+  protected:
     fake::FakeToolkit tk;
     frmKELTOS form;
 };

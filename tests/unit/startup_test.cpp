@@ -21,7 +21,7 @@ TEST_F(StartUp, LeavesTheStopwatchIdleWithTitleAndClockLabel) {
 TEST_F(StartUp, RunsTheLoadStepsInOrder) {
     const std::vector<std::string>& log = fake::Desktop::Get().Log();
     const std::vector<std::string> expected{
-        "btnStop.disabled", "btnReset.disabled", "btnStart.enabled", "txtTime=00:00:00",
+        "btnStop.disabled",          "btnReset.disabled",   "btnStart.enabled", "txtTime=00:00:00",
         "caption=KELTOS - 00:00:00", "Label1= 08/30 06:26", "SetWindowPos"};
     EXPECT_EQ(log, expected);
 }
@@ -66,7 +66,7 @@ TEST_F(StartUp, TypingIntoTheTimeBoxChangesNothingElse) {
 }
 
 class StartUpWithOtherSeparators : public Started {
-protected:
+  protected:
     StartUpWithOtherSeparators() : Started({2026, 1, 5, 23, 7, 0}, {".", "."}) {}
 };
 

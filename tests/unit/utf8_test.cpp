@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/utf8.h"
+
+#include <gtest/gtest.h>
 
 using platform::DecodeUtf8;
 using platform::SanitizeUtf8;
@@ -8,10 +8,12 @@ using platform::SanitizeUtf8;
 TEST(Utf8, DecodesAndReplacesWhatIsMalformed) {
     EXPECT_EQ(DecodeUtf8("K\xC3\xA9"), U"K\u00E9");
     EXPECT_EQ(DecodeUtf8("\xF0\x9F\x98\x80"), U"\U0001F600");
-    EXPECT_EQ(DecodeUtf8("\xFF" "a"), U"\uFFFDa");
-    EXPECT_EQ(DecodeUtf8("\xC0\xAF"), U"\uFFFD\uFFFD");    // overlong '/'
+    EXPECT_EQ(DecodeUtf8("\xFF"
+                         "a"),
+              U"\uFFFDa");
+    EXPECT_EQ(DecodeUtf8("\xC0\xAF"), U"\uFFFD\uFFFD");            // overlong '/'
     EXPECT_EQ(DecodeUtf8("\xED\xA0\x80"), U"\uFFFD\uFFFD\uFFFD");  // surrogate
-    EXPECT_EQ(DecodeUtf8("\xE3\x81"), U"\uFFFD\uFFFD");    // cut short
+    EXPECT_EQ(DecodeUtf8("\xE3\x81"), U"\uFFFD\uFFFD");            // cut short
     EXPECT_EQ(DecodeUtf8("KELTOS - 00:00:00", 5), U"KELTO");
 }
 

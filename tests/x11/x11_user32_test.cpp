@@ -17,7 +17,7 @@
 namespace {
 
 class X11 : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under tests/e2e/xsession.py";
         c = xcb_connect(nullptr, &screenNumber);
@@ -66,8 +66,8 @@ protected:
         // Framed and placed: the window manager has set the frame's extents.
         ASSERT_TRUE(WaitFor([&] {
             xcb_ewmh_get_extents_reply_t extents{};
-            return xcb_ewmh_get_frame_extents_reply(
-                       &ewmh, xcb_ewmh_get_frame_extents(&ewmh, win), &extents, nullptr) != 0;
+            return xcb_ewmh_get_frame_extents_reply(&ewmh, xcb_ewmh_get_frame_extents(&ewmh, win),
+                                                    &extents, nullptr) != 0;
         }));
     }
     // Asks the window manager for no title bar or border, as the stopwatch's own bar does.
@@ -79,8 +79,7 @@ protected:
     }
     bool HasWmState(xcb_window_t win) {
         xcb_get_property_reply_t* r = xcb_get_property_reply(
-            c,
-            xcb_get_property(c, 0, win, Atom("WM_STATE"), XCB_GET_PROPERTY_TYPE_ANY, 0, 2),
+            c, xcb_get_property(c, 0, win, Atom("WM_STATE"), XCB_GET_PROPERTY_TYPE_ANY, 0, 2),
             nullptr);
         const bool has = r && r->type != XCB_NONE;
         std::free(r);
@@ -140,7 +139,7 @@ TEST_F(X11, TitlesComeAsUtf8FromEitherPropertyAndFitTheBuffer) {
     EXPECT_EQ(Title(win), "caf\xC3\xA9");
     SetProperty(win, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "\xE7\xA7\x92 timer");
     EXPECT_EQ(Title(win), "\xE7\xA7\x92 timer");  // _NET_WM_NAME wins
-    EXPECT_EQ(Title(win, 3), "");                  // two bytes cannot hold the character
+    EXPECT_EQ(Title(win, 3), "");                 // two bytes cannot hold the character
     EXPECT_EQ(Title(win, 4), "\xE7\xA7\x92");
     SetProperty(win, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "ok\xFF\xFE");
     EXPECT_EQ(Title(win), "ok\xEF\xBF\xBD\xEF\xBF\xBD");
@@ -201,8 +200,8 @@ TEST_F(X11, SetTopMostMovesAMappedWindowBetweenBandsKeepingItsRectangle) {
         return GetWindowRect(H(win), &after) && after.left == before.left &&
                after.top == before.top && after.right == before.right &&
                after.bottom == before.bottom;
-    })) << "rectangle moved to " << after.left << "," << after.top << " from " << before.left
-        << "," << before.top;
+    })) << "rectangle moved to "
+        << after.left << "," << after.top << " from " << before.left << "," << before.top;
 }
 
 TEST_F(X11, CallsOnAVanishedOrBogusWindowFailQuietly) {
