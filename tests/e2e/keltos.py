@@ -47,12 +47,14 @@ class Keltos:
         return ids[0] if ids else None
 
     def title(self):
-        """The title as other programs read it: WM_NAME, and _NET_WM_NAME must agree."""
-        wm_name = self.session.prop(self.window, "WM_NAME")
-        net_name = self.session.prop(self.window, "_NET_WM_NAME")
-        wm_name, net_name = wm_name.strip('"'), net_name.strip('"')
-        assert wm_name == net_name, f"WM_NAME {wm_name!r} != _NET_WM_NAME {net_name!r}"
-        return wm_name
+        """The title as other programs read it: WM_NAME, and _NET_WM_NAME must agree with it."""
+        for _ in range(5):
+            # The two are read one after the other, so a tick may fall between them: read again.
+            wm_name = self.session.prop(self.window, "WM_NAME").strip('"')
+            net_name = self.session.prop(self.window, "_NET_WM_NAME").strip('"')
+            if wm_name == net_name:
+                return wm_name
+        raise AssertionError(f"WM_NAME {wm_name!r} != _NET_WM_NAME {net_name!r}")
 
     def geometry(self):
         return self.session.geometry(self.window)

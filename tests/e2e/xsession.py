@@ -56,6 +56,13 @@ class XSession:
         return env
 
     def start(self):
+        try:
+            return self._start()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _start(self):
         xvfb = require("Xvfb")
         self._home = tempfile.TemporaryDirectory(prefix="keltos-x-")
         read_fd, write_fd = os.pipe()
@@ -83,10 +90,19 @@ class XSession:
             stderr=subprocess.DEVNULL)
         self.wait_for(lambda: self.root_property("_NET_SUPPORTING_WM_CHECK"), 10,
                       "openbox to take over the screen")
-        # The check property comes before openbox handles new windows: it is ready once it has
-        # framed a window.
-        probe = self.open_window("keltos-wm-probe", 10, 10, 50, 50)
-        probe.close()
+        # The check property comes before openbox handles new windows, and a window mapped while
+        # it is still starting up can go unmanaged: it is ready once it has framed a probe window.
+        deadline = time.time() + 15
+        for attempt in range(100):
+            try:
+                probe = ForeignWindow(self, f"keltos-wm-probe-{attempt}", 10, 10, 50, 50,
+                                      timeout=1.0)
+            except AssertionError:
+                if time.time() > deadline:
+                    raise RuntimeError("openbox did not manage a window within 15 s")
+                continue
+            probe.close()
+            return
 
     def open_window(self, title, x, y, width, height):
         """An ordinary window of another program (xlogo), managed by the window manager."""
@@ -176,16 +192,20 @@ class XSession:
 class ForeignWindow:
     """An xlogo window with a known title and client geometry."""
 
-    def __init__(self, session, title, x, y, width, height):
+    def __init__(self, session, title, x, y, width, height, timeout=10.0):
         self.session = session
         self.title = title
         self.process = subprocess.Popen(
             [require("xlogo"), "-title", title, "-geometry", f"{width}x{height}+{x}+{y}"],
             env=session.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.id = session.wait_for(self._find, 10, f"the window {title!r}")
-        if session.wm != "none":
-            session.wait_for(lambda: session.prop(self.id, "WM_STATE"), 10,
-                             f"the window manager to take on {title!r}")
+        try:
+            self.id = session.wait_for(self._find, timeout, f"the window {title!r}")
+            if session.wm != "none":
+                session.wait_for(lambda: session.prop(self.id, "WM_STATE"), timeout,
+                                 f"the window manager to take on {title!r}")
+        except AssertionError:
+            self.close()
+            raise
 
     def _find(self):
         if self.process.poll() is not None:
@@ -199,8 +219,9 @@ class ForeignWindow:
         self.session.run("xdotool", "windowactivate", "--sync", str(self.id))
 
     def close(self):
-        self.process.terminate()
-        self.process.wait(5)
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(5)
 
 
 def main():

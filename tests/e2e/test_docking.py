@@ -1,0 +1,94 @@
+"""The real bar follows the foreground window's title bar, under Xvfb and openbox."""
+
+import os
+import time
+import unittest
+
+from keltos import Keltos, artifacts
+from xsession import XSession
+
+
+def frame_rect(session, window):
+    """Outer rectangle (left, top, right, bottom) of a managed window, title bar included."""
+    x, y, w, h = session.geometry(window)
+    extents = session.prop(window, "_NET_FRAME_EXTENTS")
+    left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0, 0, 0, 0)
+    return x - left, y - top, x + w + right, y + h + bottom
+
+
+def docked_place(rect):
+    """Where the bar rests on a window: right edge 950 twips (63 px) short of the window's right
+    edge, top 60 twips (4 px) below the window's top, at 15 twips per pixel."""
+    _, top, right, _ = rect
+    left_twips = 15 * right - 950 - 4590
+    return round(left_twips / 15), top + 4
+
+
+class Docking(unittest.TestCase):
+    def setUp(self):
+        self.session = XSession().start()
+        self.keltos = Keltos(self.session)
+
+    def tearDown(self):
+        self.keltos.stop()
+        self.session.stop()
+
+    def bar_at(self, place):
+        x, y, _, _ = self.keltos.geometry()
+        return (x, y) == place
+
+    def assert_docks_on(self, window):
+        rect = frame_rect(self.session, window.id)
+        place = docked_place(rect)
+        started = time.monotonic()
+        self.session.wait_for(lambda: self.bar_at(place), 1.2,
+                              f"the bar to dock at {place} on {window.title!r} {rect}")
+        return time.monotonic() - started
+
+    def test_follows_the_active_window_and_not_a_second_keltos(self):
+        s = self.session
+        editor = s.open_window("Editor - notes.txt", 100, 200, 700, 400)
+        mail = s.open_window("Mail", 300, 450, 900, 500)
+        for window in (editor, mail, editor):
+            window.activate()
+            self.assert_docks_on(window)
+        s.screenshot(os.path.join(artifacts(), "docked.png"))
+        resting = self.keltos.geometry()
+        twin = s.open_window("KELTOS - 00:00:07", 50, 600, 400, 150)
+        twin.activate()
+        time.sleep(2.2)
+        self.assertEqual(self.keltos.geometry(), resting, "followed a window titled like itself")
+        for window in (editor, mail, twin):
+            window.close()
+
+    def test_keeps_going_when_the_window_it_sits_on_closes(self):
+        s = self.session
+        first = s.open_window("First", 80, 100, 600, 300)
+        second = s.open_window("Second", 400, 500, 600, 300)
+        first.activate()
+        self.assert_docks_on(first)
+        first.close()
+        second.activate()
+        self.assert_docks_on(second)
+        self.keltos.click("btnStart")
+        s.wait_for(lambda: self.keltos.title() != "KELTOS - 00:00:00", 3, "the bar to count")
+        second.close()
+
+
+class WithoutWindowManager(unittest.TestCase):
+    def test_stays_put_and_keeps_counting(self):
+        session = XSession(wm="none").start()
+        keltos = Keltos(session)
+        try:
+            place = keltos.geometry()
+            keltos.click("btnStart")
+            session.wait_for(lambda: keltos.title() == "KELTOS - 00:00:02", 4, "the count to 2")
+            self.assertEqual(keltos.geometry(), place)
+            self.assertIsNone(keltos.process.poll())
+        finally:
+            keltos.stop()
+            session.stop()
+
+
+if __name__ == "__main__":
+    unittest.main()
