@@ -1,5 +1,6 @@
 """The real bar after start-up, under Xvfb and openbox, checked from outside."""
 
+import datetime
 import os
 import time
 import unittest
@@ -11,7 +12,7 @@ from xsession import XSession
 class StartUp(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = XSession().start()
+        cls.session = XSession(accessibility=True).start()
         cls.keltos = Keltos(cls.session)
 
     @classmethod
@@ -32,6 +33,27 @@ class StartUp(unittest.TestCase):
         extents = s.prop(k.window, "_NET_FRAME_EXTENTS")
         self.assertIn(extents.replace(" ", ""), ("", "0,0,0,0"))
         s.screenshot(os.path.join(artifacts(), "startup.png"))
+
+    def controls(self):
+        tree = self.session.wait_for(lambda: self.session.accessible("keltos"), 10,
+                                     "keltos on the accessibility bus")
+        return {c["name"] or c["role"]: c for c in tree}
+
+    def test_screen_reader_sees_the_start_up_state_and_the_current_time(self):
+        before = datetime.datetime.now()
+        controls = self.controls()
+        after = datetime.datetime.now()
+        self.assertTrue(controls["START"]["enabled"])
+        self.assertFalse(controls["STOP"]["enabled"])
+        self.assertFalse(controls["RESET"]["enabled"])
+        self.assertEqual(controls["text"]["text"], "00:00:00")
+        # The label's text: the current local date and time, " mm/dd hh:mm".
+        labels = [c for c in controls.values() if c["role"] == "label"]
+        self.assertEqual(len(labels), 1)
+        # The label is refreshed once a second, so it may still show the minute just gone.
+        earliest = before - datetime.timedelta(seconds=1.5)
+        expected = {t.strftime(" %m/%d %H:%M") for t in (earliest, before, after)}
+        self.assertIn(labels[0]["name"], expected)
 
     def test_only_start_is_enabled(self):
         k = self.keltos

@@ -7,6 +7,7 @@ runs PROGRAM inside the session and exits with its status.
 """
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -24,12 +25,15 @@ TOOLS = {
     "xdotool": "xdotool",
     "xlogo": "x11-apps",
     "import": "imagemagick",
+    "dbus-daemon": "dbus",
+    "/usr/libexec/at-spi-bus-launcher": "at-spi2-core",
 }
+DEBIAN_PYTHON = "/usr/bin/python3"  # the one that sees python3-pyatspi
 
 
 def require(tool):
     """Path of a tool, or an error naming the package that brings it."""
-    path = shutil.which(tool)
+    path = shutil.which(tool) if "/" not in tool else (tool if os.access(tool, os.X_OK) else None)
     if not path:
         raise RuntimeError(
             f"'{tool}' is missing: install it with 'apt-get install {TOOLS.get(tool, tool)}' "
@@ -38,8 +42,11 @@ def require(tool):
 
 
 class XSession:
-    def __init__(self, wm="openbox", size="1280x1024x24", dpi=96):
+    def __init__(self, wm="openbox", size="1280x1024x24", dpi=96, accessibility=False):
         self.wm = wm
+        self.accessibility = accessibility
+        self._bus = None
+        self._bus_env = {}
         self.size = size
         self.dpi = dpi
         self.display = None
@@ -52,6 +59,7 @@ class XSession:
         env["DISPLAY"] = self.display
         env["HOME"] = self._home.name
         env.pop("WAYLAND_DISPLAY", None)
+        env.update(self._bus_env)
         env.update(extra)
         return env
 
@@ -81,7 +89,40 @@ class XSession:
         self.display = ":" + number.decode().strip()
         if self.wm == "openbox":
             self.start_wm()
+        if self.accessibility:
+            self.start_accessibility_bus()
         return self
+
+    def start_accessibility_bus(self):
+        """A D-Bus session of its own with the AT-SPI bus, and Qt told to expose its widgets."""
+        daemon = subprocess.Popen(
+            [require("dbus-daemon"), "--session", "--nofork", "--print-address=1"],
+            env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self._bus = [daemon]
+        address = daemon.stdout.readline().strip()
+        if not address:
+            raise RuntimeError("dbus-daemon printed no address")
+        self._bus_env = {"DBUS_SESSION_BUS_ADDRESS": address,
+                         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "NO_AT_BRIDGE": "0"}
+        launcher = require("/usr/libexec/at-spi-bus-launcher")
+        self._bus.append(subprocess.Popen([launcher, "--launch-immediately"], env=self.env(),
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        require(DEBIAN_PYTHON)
+        self.wait_for(lambda: subprocess.run(
+            [DEBIAN_PYTHON, "-c", "import pyatspi; pyatspi.Registry.getDesktop(0)"],
+            env=self.env(), capture_output=True, timeout=20).returncode == 0, 10,
+            "the AT-SPI bus (apt-get install at-spi2-core python3-pyatspi)")
+
+    def accessible(self, app, press=None):
+        """The controls of `app` as a screen reader sees them (None if it is not there)."""
+        here = os.path.dirname(os.path.abspath(__file__))
+        args = [DEBIAN_PYTHON, os.path.join(here, "a11y_read.py"), app]
+        if press:
+            args += ["--press", press]
+        done = subprocess.run(args, env=self.env(), capture_output=True, text=True, timeout=30)
+        if done.returncode != 0:
+            raise RuntimeError(f"reading the accessibility tree failed: {done.stderr.strip()}")
+        return json.loads(done.stdout)
 
     def start_wm(self):
         openbox = require("openbox")
@@ -115,6 +156,10 @@ class XSession:
             self._wm = None
 
     def stop(self):
+        for process in reversed(self._bus or []):
+            process.terminate()
+            process.wait(5)
+        self._bus = None
         self.stop_wm()
         if self._xvfb:
             self._xvfb.send_signal(signal.SIGTERM)
