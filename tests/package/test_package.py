@@ -1,0 +1,105 @@
+"""Installing KELTOS as a user would: `make install` into a staging root, and the Debian package,
+unpacked into a throw-away root, checked for its files and dependencies and started from its
+desktop entry under Xvfb."""
+
+import configparser
+import glob
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from xsession import XSession, require  # noqa: E402
+
+BUILD = os.environ.get("KELTOS_BUILD_DIR", "")
+FILES = ["usr/bin/keltos", "usr/share/applications/keltos.desktop",
+         "usr/share/icons/hicolor/16x16/apps/keltos.png",
+         "usr/share/icons/hicolor/32x32/apps/keltos.png"]
+
+
+def png_size(path):
+    with open(path, "rb") as f:
+        head = f.read(24)
+    assert head[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
+    return struct.unpack(">II", head[16:24])
+
+
+def run(*args, **kw):
+    done = subprocess.run(list(args), capture_output=True, text=True, **kw)
+    if done.returncode != 0:
+        raise AssertionError(f"{' '.join(args)} failed ({done.returncode}): {done.stderr}")
+    return done.stdout
+
+
+class Installed(unittest.TestCase):
+    def setUp(self):
+        if not os.path.isdir(BUILD):
+            raise RuntimeError("KELTOS_BUILD_DIR must name the Linux build folder (ctest sets it)")
+        self.root = tempfile.mkdtemp(prefix="keltos-root-")
+
+    def tearDown(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def check_tree(self, root):
+        for name in FILES:
+            self.assertTrue(os.path.isfile(os.path.join(root, name)), f"{name} is missing")
+        self.assertTrue(os.access(os.path.join(root, FILES[0]), os.X_OK))
+        for size in (16, 32):
+            icon = os.path.join(root, f"usr/share/icons/hicolor/{size}x{size}/apps/keltos.png")
+            self.assertEqual(png_size(icon), (size, size))
+        desktop = os.path.join(root, "usr/share/applications/keltos.desktop")
+        run(require_tool("desktop-file-validate", "desktop-file-utils"), desktop)
+        entry = configparser.ConfigParser(interpolation=None)
+        entry.read(desktop)
+        self.assertEqual(entry["Desktop Entry"]["Icon"], "keltos")
+        return entry["Desktop Entry"]["Exec"]
+
+    def test_make_install_honours_prefix_and_destdir(self):
+        run("cmake", "--install", BUILD, "--prefix", "/usr",
+            env=dict(os.environ, DESTDIR=self.root))
+        self.check_tree(self.root)
+
+    def test_debian_package_files_dependencies_and_start_from_its_desktop_entry(self):
+        out = tempfile.mkdtemp(prefix="keltos-deb-")
+        try:
+            run("cpack", "-B", out, cwd=BUILD)
+            debs = glob.glob(os.path.join(out, "keltos_*.deb"))
+            self.assertEqual(len(debs), 1, debs)
+            deb = debs[0]
+            control = run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Depends")
+            self.assertIn("Package: keltos", control)
+            for library in ("libqt6widgets6", "libxcb-ewmh2", "libxcb1"):
+                self.assertIn(library, control)
+            # Every dependency can be met by Debian's own packages (apt's dry run).
+            run("apt-get", "install", "--simulate", "--no-install-recommends", deb)
+            run("dpkg", "-x", deb, self.root)
+            command = self.check_tree(self.root).split()[0]
+            program = os.path.join(self.root, "usr/bin", command)
+            with XSession() as session:
+                process = subprocess.Popen([program], env=session.env(),
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                try:
+                    found = session.wait_for(lambda: session.run(
+                        "xdotool", "search", "--onlyvisible", "--name", "^KELTOS - 00:00:00$",
+                        check=False).strip(), 10, "the installed KELTOS window")
+                    self.assertTrue(found)
+                finally:
+                    process.terminate()
+                    process.wait(5)
+        finally:
+            shutil.rmtree(out, ignore_errors=True)
+
+
+def require_tool(tool, package):
+    if not shutil.which(tool):
+        raise RuntimeError(f"'{tool}' is missing: install it with 'apt-get install {package}'")
+    return tool
+
+
+if __name__ == "__main__":
+    require("xdotool")
+    unittest.main()
