@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libxcb1-dev libxcb-ewmh-dev
   libgtest-dev
   xvfb openbox x11-utils x11-apps xdotool imagemagick
-  dbus at-spi2-core python3-pyatspi
+  dbus at-spi2-core python3-pyatspi desktop-file-utils
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   packages+=(g++-mingw-w64-i686)
