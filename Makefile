@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps linux asan run test clean
+.PHONY: all deps linux asan run test install package clean
 
 all: linux
 
@@ -26,6 +26,15 @@ run: linux
 test: linux asan
 	cd build/asan && ctest --output-on-failure
 	cd build/linux && ctest --output-on-failure
+
+# make install [PREFIX=/usr/local] [DESTDIR=]: keltos, its desktop entry and its icons
+PREFIX ?= /usr/local
+install: linux
+	DESTDIR="$(DESTDIR)" cmake --install build/linux --prefix "$(PREFIX)"
+
+# make package: build/packages/keltos_*.deb (install with: apt install ./keltos_*.deb)
+package: linux
+	cd build/linux && cpack -B ../packages
 
 clean:
 	rm -rf build
