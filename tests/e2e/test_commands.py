@@ -68,6 +68,30 @@ class Commands(unittest.TestCase):
         k.process.wait(1.0)
         self.assertEqual(k.process.returncode, 0)
 
+    def test_keyboard_tab_order_and_focus_back_on_start(self):
+        k, s = self.keltos, self.session
+        s.wait_for(lambda: s.active_window() == k.window, 5, "the bar to be active")
+        # The time box comes first in the Tab order, START next.
+        k.click("txtTime")
+        s.run("xdotool", "key", "--window", str(k.window), "Tab", "space")
+        s.wait_for(lambda: k.title() == "KELTOS - 00:00:01", 3, "START pressed from the keyboard")
+        # START is now disabled and STOP follows it in the Tab order.
+        s.run("xdotool", "key", "--window", str(k.window), "Tab", "space")
+        time.sleep(0.4)
+        frozen = k.title()
+        time.sleep(1.2)
+        self.assertEqual(k.title(), frozen, "STOP pressed from the keyboard")
+        # STOP put the focus on START: Space resumes without a Tab.
+        s.run("xdotool", "key", "--window", str(k.window), "space")
+        s.wait_for(lambda: k.title() != frozen, 3, "START pressed again where the focus went")
+
+    def test_closing_by_the_window_manager_ends_it_like_x(self):
+        k, s = self.keltos, self.session
+        s.wait_for(lambda: s.active_window() == k.window, 5, "the bar to be active")
+        s.run("xdotool", "key", "alt+F4")  # openbox binds it to Close (WM_DELETE_WINDOW)
+        k.process.wait(2.0)
+        self.assertEqual(k.process.returncode, 0)
+
 
 if __name__ == "__main__":
     unittest.main()
