@@ -1,7 +1,10 @@
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <QDateTime>
 #include <QLocale>
 #include <QTime>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/qt/qt_platform.h"
@@ -79,6 +82,18 @@ std::unique_ptr<Toolkit> CreateToolkit(int argc, char** argv) {
     // The window API works on X11 only, so Qt runs on its X11 backend, through XWayland in a
     // Wayland session. Pixels are the display's own: twips per pixel follow its DPI.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // Without an X display Qt would abort with a core dump: say what is wrong and end instead.
+    xcb_connection_t* probe = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(probe) == 0;
+    xcb_disconnect(probe);
+    if (!reachable) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "keltos: cannot open the X display \"%s\". KELTOS needs X11; in a Wayland "
+                     "session it runs through XWayland.\n",
+                     display ? display : "");
+        std::exit(1);
+    }
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
     static int args = argc;
     return std::make_unique<qt::QtToolkit>(args, argv);

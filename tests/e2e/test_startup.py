@@ -2,10 +2,11 @@
 
 import datetime
 import os
+import subprocess
 import time
 import unittest
 
-from keltos import Keltos, artifacts
+from keltos import Keltos, artifacts, binary
 from xsession import XSession
 
 
@@ -61,6 +62,15 @@ class StartUp(unittest.TestCase):
             k.click(control)
             time.sleep(1.3)
             self.assertEqual(k.title(), "KELTOS - 00:00:00", f"{control} did something")
+
+
+class WithoutDisplay(unittest.TestCase):
+    def test_ends_with_a_clear_message_instead_of_aborting(self):
+        env = dict(os.environ, DISPLAY=":9999")
+        env.pop("WAYLAND_DISPLAY", None)
+        done = subprocess.run([binary()], env=env, capture_output=True, text=True, timeout=10)
+        self.assertEqual(done.returncode, 1)  # not a signal: no abort, no core dump
+        self.assertIn('cannot open the X display ":9999"', done.stderr)
 
 
 if __name__ == "__main__":
