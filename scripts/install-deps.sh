@@ -7,8 +7,9 @@ packages=(
   build-essential cmake pkg-config python3
   qt6-base-dev libxcb1-dev libxcb-ewmh-dev
   libgtest-dev
-  xvfb openbox x11-utils x11-apps xdotool imagemagick
+  xvfb openbox x11-utils x11-xserver-utils x11-apps xdotool imagemagick
   dbus at-spi2-core python3-pyatspi desktop-file-utils
+  libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   packages+=(g++-mingw-w64-i686)

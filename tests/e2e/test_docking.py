@@ -16,12 +16,12 @@ def frame_rect(session, window):
     return x - left, y - top, x + w + right, y + h + bottom
 
 
-def docked_place(rect):
-    """Where the bar rests on a window: right edge 950 twips (63 px) short of the window's right
-    edge, top 60 twips (4 px) below the window's top, at 15 twips per pixel."""
+def docked_place(rect, twips_per_pixel=15):
+    """Where the bar rests on a window: right edge 950 twips (63 px at 96 DPI) short of the
+    window's right edge, top 60 twips (4 px) below the window's top."""
     _, top, right, _ = rect
-    left_twips = 15 * right - 950 - 4590
-    return round(left_twips / 15), top + 4
+    left_twips = twips_per_pixel * right - 950 - 4590
+    return round(left_twips / twips_per_pixel), round(top + 60 / twips_per_pixel)
 
 
 class Docking(unittest.TestCase):
@@ -73,6 +73,23 @@ class Docking(unittest.TestCase):
         self.keltos.click("btnStart")
         s.wait_for(lambda: self.keltos.title() != "KELTOS - 00:00:00", 3, "the bar to count")
         second.close()
+
+
+class AtAnotherResolution(unittest.TestCase):
+    def test_bar_scales_and_still_lands_on_the_title_bar_at_144_dpi(self):
+        session = XSession(dpi=144).start()
+        keltos = Keltos(session)
+        try:
+            _, _, width, height = keltos.geometry()
+            self.assertEqual((width, height), (459, 29))  # 4590 x 285 twips at 10 twips a pixel
+            editor = session.open_window("Editor", 100, 200, 700, 400)
+            editor.activate()
+            place = docked_place(frame_rect(session, editor.id), twips_per_pixel=10)
+            session.wait_for(lambda: keltos.geometry()[:2] == place, 1.2,
+                             f"the bar to dock at {place}")
+        finally:
+            keltos.stop()
+            session.stop()
 
 
 class WithoutWindowManager(unittest.TestCase):

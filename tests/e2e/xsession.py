@@ -25,6 +25,7 @@ TOOLS = {
     "xdotool": "xdotool",
     "xlogo": "x11-apps",
     "import": "imagemagick",
+    "xrdb": "x11-xserver-utils",
     "dbus-daemon": "dbus",
     "/usr/libexec/at-spi-bus-launcher": "at-spi2-core",
 }
@@ -87,6 +88,10 @@ class XSession:
                     raise RuntimeError("Xvfb ended before it chose a display")
                 number += chunk
         self.display = ":" + number.decode().strip()
+        if self.dpi != 96:
+            # Toolkits take the display's resolution from the Xft.dpi resource.
+            subprocess.run([require("xrdb"), "-merge"], input=f"Xft.dpi: {self.dpi}\n", text=True,
+                           env=self.env(), check=True, timeout=20)
         if self.wm == "openbox":
             self.start_wm()
         if self.accessibility:
