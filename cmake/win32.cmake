@@ -1,0 +1,79 @@
+# KELTOS.exe: the stopwatch window on its Win32 backend, with the icon and the version resource,
+# and keltos_probe.exe, which checks the running program from outside under Wine.
+# Included by the top-level CMakeLists.txt when KELTOS_PLATFORM is win32.
+if(NOT WIN32)
+  message(FATAL_ERROR "KELTOS_PLATFORM=win32 builds for Windows: configure with "
+    "-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake (make win32 does this)")
+endif()
+enable_language(RC)
+
+# The unit tests run in the Linux build; the Windows build has only the probe.
+set(KELTOS_TESTS OFF)
+
+set(KELTOS_SRC ${CMAKE_CURRENT_SOURCE_DIR})
+set(KELTOS_GEN ${CMAKE_CURRENT_BINARY_DIR}/resources)
+file(MAKE_DIRECTORY ${KELTOS_GEN})
+
+# Windows 7 is the oldest system the program runs on; only C++ sees these, never windres.
+set(KELTOS_WIN32_DEFINES
+  $<$<COMPILE_LANGUAGE:CXX>:_WIN32_WINNT=0x0601>
+  $<$<COMPILE_LANGUAGE:CXX>:WINVER=0x0601>
+  $<$<COMPILE_LANGUAGE:CXX>:UNICODE>
+  $<$<COMPILE_LANGUAGE:CXX>:_UNICODE>)
+target_compile_definitions(keltos_core PUBLIC ${KELTOS_WIN32_DEFINES})
+
+# One executable with no MinGW DLLs beside it.
+set(KELTOS_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+# The icon: the XPM pictures of the Linux build turned into a .ico by a tool built for the build
+# machine with its own compiler.
+find_program(KELTOS_HOST_CXX NAMES c++ g++ clang++)
+if(NOT KELTOS_HOST_CXX)
+  message(FATAL_ERROR "No C++ compiler for the build machine (c++, g++ or clang++): install it "
+    "with 'apt-get install g++' (make win32 does this)")
+endif()
+set(KELTOS_XPM2ICO ${CMAKE_CURRENT_BINARY_DIR}/host/xpm2ico)
+add_custom_command(OUTPUT ${KELTOS_XPM2ICO}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/host
+  COMMAND ${KELTOS_HOST_CXX} -std=c++20 -O2 -Wall -Wextra -Werror
+          -o ${KELTOS_XPM2ICO} ${KELTOS_SRC}/resources/xpm2ico.cpp
+  DEPENDS ${KELTOS_SRC}/resources/xpm2ico.cpp
+  COMMENT "Building the host tool xpm2ico"
+  VERBATIM)
+set(KELTOS_ICO ${KELTOS_GEN}/keltos.ico)
+add_custom_command(OUTPUT ${KELTOS_ICO}
+  COMMAND ${KELTOS_XPM2ICO} ${KELTOS_ICO}
+          ${KELTOS_SRC}/resources/keltos_icon_32.xpm ${KELTOS_SRC}/resources/keltos_icon_16.xpm
+  DEPENDS ${KELTOS_XPM2ICO} ${KELTOS_SRC}/resources/keltos_icon_32.xpm
+          ${KELTOS_SRC}/resources/keltos_icon_16.xpm
+  COMMENT "Making keltos.ico from the XPM icons"
+  VERBATIM)
+
+# The resource script names the icon by a plain forward-slash path, filled in here.
+set(KELTOS_ICON_FILE ${KELTOS_ICO})
+configure_file(${KELTOS_SRC}/resources/keltos.rc.in ${KELTOS_GEN}/keltos.rc @ONLY)
+set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES OBJECT_DEPENDS ${KELTOS_ICO})
+
+add_executable(KELTOS WIN32
+  app/main.cpp
+  platform/win32/win32_controls.cpp
+  platform/win32/win32_text.cpp
+  platform/win32/win32_toolkit.cpp
+  platform/win32/win32_window.cpp
+  ${KELTOS_GEN}/keltos.rc
+  ${KELTOS_ICO})
+target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32)
+target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
+
+# Another Windows program that finds the running bar and checks it (see tests/wine).
+add_executable(keltos_probe
+  tests/wine/probe_commands.cpp
+  tests/wine/probe_docking.cpp
+  tests/wine/probe_main.cpp
+  tests/wine/probe_resources.cpp
+  tests/wine/probe_startup.cpp
+  tests/wine/probe_util.cpp)
+target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
+target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
+target_link_libraries(keltos_probe PRIVATE user32 gdi32 version)
+target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})

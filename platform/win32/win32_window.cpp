@@ -1,0 +1,156 @@
+// The bar's top-level window: a WS_POPUP window without border or title bar, whose client area
+// is the whole window, carrying the executable's icon.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"KeltosBar";
+constexpr int kIconResource = 1;  // the ICON of resources/keltos.rc.in
+
+ATOM RegisterBarClass(WNDPROC procedure) {
+    static ATOM atom = 0;
+    if (atom) return atom;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
+                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kClassName;
+    atom = RegisterClassExW(&wc);
+    return atom;
+}
+
+}  // namespace
+
+float TwipsPerPixel() {
+    static const float twips = [] {
+        HDC screen = GetDC(nullptr);
+        const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
+    }();
+    return twips;
+}
+
+int ToPixels(double twips) {
+    // Far beyond any screen either way, but never past what a pixel coordinate can hold.
+    const double pixels = std::clamp(twips / TwipsPerPixel(), -1e6, 1e6);
+    return static_cast<int>(std::lround(pixels));
+}
+
+Win32Window::Win32Window(const WindowDesign& design) : caption_(design.caption) {
+    if (!RegisterBarClass(&Win32Window::Procedure)) {
+        MessageBoxW(nullptr, L"The window class cannot be registered.", L"KELTOS", MB_ICONERROR);
+        ExitProcess(1);
+    }
+    // No border or title bar, so the window rectangle is the client area.
+    RECT r{0, 0, ToPixels(design.width), ToPixels(design.height)};
+    AdjustWindowRectEx(&r, WS_POPUP, FALSE, 0);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    // First shown at the top of the primary work area, centred; it stays there until another
+    // window comes to the foreground.
+    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const int x = area.left + (area.right - area.left - width) / 2;
+    CreateWindowExW(0, kClassName, Widen(caption_).c_str(), WS_POPUP | WS_CLIPCHILDREN, x, area.top,
+                    width, height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (!hwnd_) {
+        MessageBoxW(nullptr, L"The window cannot be created.", L"KELTOS", MB_ICONERROR);
+        ExitProcess(1);
+    }
+}
+
+Win32Window::~Win32Window() {
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+void Win32Window::SetCaption(const std::string& text) {
+    if (text == caption_) return;
+    caption_ = text;
+    SetWindowTextW(hwnd_, Widen(text).c_str());
+}
+
+void Win32Window::SetLeft(float twips) {
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    const int x = ToPixels(twips);
+    if (x != r.left)
+        SetWindowPos(hwnd_, nullptr, x, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::SetTop(float twips) {
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    const int y = ToPixels(twips);
+    if (y != r.top)
+        SetWindowPos(hwnd_, nullptr, r.left, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+float Win32Window::Width() const {
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    return static_cast<float>(r.right - r.left) * win32::TwipsPerPixel();
+}
+
+void Win32Window::End() {
+    ExitProcess(0);
+}
+
+LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    // Messages that come before WM_NCCREATE (or after the object is gone) find no object.
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && lParam)
+                DeliverClick(reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_TIMER:
+            DeliverTick(wParam);
+            return 0;
+        case WM_ACTIVATE:
+            // As a dialog box does: the focus leaves with the window and comes back with it.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            } else {
+                HWND target = lastFocus_;
+                if (!target || !IsWindow(target) || !IsWindowEnabled(target))
+                    target = GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+                if (target) SetFocus(target);
+            }
+            return 0;
+        case WM_CLOSE:    // closed by other means than "X": the program ends all the same
+        case WM_DESTROY:  // (there is no handler of its own for it)
+            Win32Window::End();
+        default:
+            return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,19 @@
+#include <cstdio>
+#include <cstring>
+
+#include "tests/wine/probe.h"
+
+int main(int argc, char** argv) {
+    const char* command = argc == 2 ? argv[1] : "";
+    int status = 2;
+    if (std::strcmp(command, "startup") == 0)
+        status = probe::RunStartup();
+    else if (std::strcmp(command, "commands") == 0)
+        status = probe::RunCommands();
+    else if (std::strcmp(command, "docking") == 0)
+        status = probe::RunDocking();
+    else
+        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking\n");
+    std::fflush(stdout);
+    return status;
+}

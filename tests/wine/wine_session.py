@@ -1,0 +1,123 @@
+"""KELTOS.exe and its probe under Wine, on a private Xvfb (tests/e2e/xsession.py) without a
+window manager: the bar is a WS_POPUP window, and the foreground and the window rectangles that
+the tests read are Wine's own bookkeeping, which a window manager would only make asynchronous.
+
+The Wine prefix lives in the Windows build folder (wineprefix/); it is made once with
+`wineboot --init` and reused. Tools or files that are missing fail the test with what to install
+or build; nothing is skipped.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from xsession import XSession  # noqa: E402
+
+WINE_PACKAGES = ("dpkg --add-architecture i386 && apt-get update && "
+                 "apt-get install wine wine32:i386")
+
+
+def win32_dir():
+    path = os.environ.get("KELTOS_WIN32_DIR")
+    if not path:
+        raise RuntimeError("KELTOS_WIN32_DIR must name the Windows build folder (ctest sets it)")
+    return path
+
+
+def require_file(path, how):
+    if not os.path.isfile(path):
+        raise RuntimeError(f"{path} is missing: {how}")
+    return path
+
+
+def require_wine(tool):
+    path = shutil.which(tool)
+    if not path:
+        raise RuntimeError(f"'{tool}' is missing: install Wine with '{WINE_PACKAGES}' "
+                           "(make test does this)")
+    return path
+
+
+class WineSession:
+    """An X session with a Wine prefix in it; start() and stop(), or use as a context."""
+
+    def __init__(self):
+        self.dir = win32_dir()
+        self.exe = require_file(os.path.join(self.dir, "KELTOS.exe"),
+                                "build it with 'make win32'")
+        self.probe_exe = require_file(os.path.join(self.dir, "keltos_probe.exe"),
+                                      "build it with 'make win32'")
+        self.wine = require_wine("wine")
+        self.wineserver = require_wine("wineserver")
+        self.prefix = os.path.join(self.dir, "wineprefix")
+        self.x = XSession(wm="none")
+        self.processes = []
+
+    def env(self):
+        return self.x.env(WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+
+    def _run(self, *args, timeout=120):
+        done = subprocess.run([self.wine, *args], env=self.env(), capture_output=True,
+                              text=True, errors="replace", timeout=timeout)
+        if done.returncode != 0:
+            hint = ""
+            if "wine32" in done.stderr:
+                hint = f" (32-bit Wine is missing: '{WINE_PACKAGES}')"
+            raise RuntimeError(f"wine {' '.join(args)} failed with {done.returncode}{hint}: "
+                               f"{done.stderr.strip()[-2000:]}")
+        return done
+
+    def start(self):
+        self.x.start()
+        try:
+            self._run("wineboot", "--init", timeout=300)
+            # A crash ends the program instead of waiting for someone to close a dialog.
+            self._run("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+                      "/t", "REG_DWORD", "/d", "0", "/f")
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def start_keltos(self):
+        """KELTOS.exe, running; its unix process ends with the program's exit status."""
+        log = open(os.path.join(self.dir, "keltos-wine.log"), "ab")
+        process = subprocess.Popen([self.wine, self.exe], env=self.env(), stdout=log,
+                                   stderr=log)
+        log.close()
+        self.processes.append(process)
+        return process
+
+    def probe(self, command, timeout=120):
+        """Runs `keltos_probe COMMAND`; returns (exit status, what it printed). A probe that
+        hangs is ended after `timeout` seconds and reported with what it had printed."""
+        with tempfile.TemporaryFile("w+", errors="replace") as out:
+            process = subprocess.Popen([self.wine, self.probe_exe, command], env=self.env(),
+                                       stdout=out, stderr=subprocess.STDOUT, text=True)
+            try:
+                status = process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait(10)
+                status = f"timed out after {timeout} s"
+            out.seek(0)
+            return status, out.read()
+
+    def stop(self):
+        subprocess.run([self.wineserver, "-k"], env=self.env(), capture_output=True, timeout=60)
+        subprocess.run([self.wineserver, "-w"], env=self.env(), capture_output=True, timeout=60)
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait(10)
+        self.x.stop()
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
