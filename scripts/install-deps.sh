@@ -12,7 +12,8 @@ packages=(
   libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
-  packages+=(g++-mingw-w64-i686)
+  # KELTOS.exe is cross-built, and tested under 32-bit Wine.
+  packages+=(g++-mingw-w64-i686 wine wine32:i386)
 fi
 
 missing=()
@@ -24,10 +25,19 @@ done
 
 if [[ $(id -u) -ne 0 ]]; then
   echo "KELTOS needs these Debian packages: ${missing[*]}" >&2
+  if [[ " ${missing[*]}" == *:i386* ]]; then
+    echo "First add the i386 architecture:  sudo dpkg --add-architecture i386" >&2
+  fi
   echo "Install them with:  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
   exit 1
 fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# wine32 is an i386 package: the architecture must be known to dpkg before apt-get update.
+for p in "${missing[@]}"; do
+  if [[ "$p" == *:i386 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+done
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,17 +1,12 @@
 // Timer2: once a second, onto the title bar of the foreground window (unless that window is
 // recognised as the stopwatch itself by the first five characters of its title), then the
 // clock label.
-#include <cmath>
-#include <string_view>
-
-#include "platform/utf8.h"
 #include "stopwatch/frmKELTOS.h"
-#include "winapi/title_text.h"
+#include "stopwatch/title_compare.h"
 
 namespace {
 
 constexpr int kTitleCapacity = 250;
-constexpr std::size_t kComparedCharacters = 5;
 constexpr double kRightInset = 950;  // twips between the window's right edge and ours
 constexpr double kTopInset = 60;     // twips between the window's top edge and ours
 
@@ -22,12 +17,11 @@ void frmKELTOS::Timer2_Timer() {
     HWND fg = GetForegroundWindow();
     if (fg) {
         GetWindowTextA(fg, buffer, kTitleCapacity);
-        const std::u32string theirs = TitleCharacters(buffer, kComparedCharacters);
-        const std::u32string ours = platform::DecodeUtf8(window_->Caption(), kComparedCharacters);
         // A window that is minimized reports a place off the screen, and one that vanished
         // since GetForegroundWindow has no rectangle: the bar stays where it is for both.
         RECT r{0, 0, 0, 0};
-        if (theirs != ours && !IsIconic(fg) && GetWindowRect(fg, &r)) {
+        if (!SameFirstFiveCharacters(buffer, window_->Caption()) && !IsIconic(fg) &&
+            GetWindowRect(fg, &r)) {
             const double twips = window_->TwipsPerPixel();
             const double w = window_->Width();
             window_->SetLeft(static_cast<float>((twips * r.right - kRightInset) - w));

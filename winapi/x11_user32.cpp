@@ -9,22 +9,43 @@
 // It keeps a connection of its own, so an error about another program's window (one that closed
 // between two calls, a bad handle) is just a failed call here: every request that can fail is
 // checked, and the call returns 0 / FALSE as USER32 would.
+//
+// A docking tick asks for the foreground window, then for its title, state and rectangle. So that
+// this costs one round trip rather than four, GetForegroundWindow sends the questions about the
+// window that was in front last time together with its own; when the answer names that window
+// again, the next calls take the replies that have already come back. Replies older than a few
+// milliseconds are not used: they are thrown away and the question asked again.
 #include "winapi/x11_user32.h"
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/utf8.h"
 
 namespace {
+
+// Questions about one window, sent ahead of the calls that need their answers.
+struct Prefetch {
+    xcb_window_t win = XCB_NONE;
+    std::chrono::steady_clock::time_point sent;
+    std::optional<xcb_get_property_cookie_t> netName, wmName, netState, wmState, extents;
+    std::optional<xcb_get_geometry_cookie_t> geometry;
+    std::optional<xcb_translate_coordinates_cookie_t> origin;
+};
+
+// Title bytes asked for ahead of GetWindowTextA (the docking tick passes a buffer of 250).
+constexpr std::uint32_t kPrefetchTitleBytes = 256;
+constexpr auto kPrefetchFresh = std::chrono::milliseconds(20);
 
 struct Connection {
     xcb_connection_t* c = nullptr;
@@ -35,6 +56,8 @@ struct Connection {
     xcb_atom_t compoundText = XCB_NONE;
     bool ok = false;
     std::map<xcb_window_t, std::function<void()>> adopted;
+    xcb_window_t lastActive = XCB_NONE;
+    Prefetch prefetch;
 };
 
 xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
@@ -59,8 +82,11 @@ Connection& X() {
         return made;
     }();
     // Errors of requests nobody waits for land in the event queue: drop them so they never pile up.
+    // Only what has already been read with a reply is looked at: asking the socket for more on
+    // every call would cost a system call each time, and whatever is left there comes in with
+    // the next reply.
     if (x.ok) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(x.c)) std::free(event);
+        while (xcb_generic_event_t* event = xcb_poll_for_queued_event(x.c)) std::free(event);
         if (xcb_connection_has_error(x.c)) x.ok = false;
     }
     return x;
@@ -108,6 +134,52 @@ xcb_get_property_cookie_t AskProperty(const Connection& x, xcb_window_t win, xcb
                             (maxBytes + 3) / 4);
 }
 
+template <typename Cookie>
+void Discard(xcb_connection_t* c, std::optional<Cookie>& cookie) {
+    if (cookie) xcb_discard_reply(c, cookie->sequence);
+    cookie.reset();
+}
+
+void DiscardPrefetch(Connection& x) {
+    Prefetch& p = x.prefetch;
+    Discard(x.c, p.netName);
+    Discard(x.c, p.wmName);
+    Discard(x.c, p.netState);
+    Discard(x.c, p.wmState);
+    Discard(x.c, p.extents);
+    Discard(x.c, p.geometry);
+    Discard(x.c, p.origin);
+    p.win = XCB_NONE;
+}
+
+void SendPrefetch(Connection& x, xcb_window_t win) {
+    DiscardPrefetch(x);
+    Prefetch& p = x.prefetch;
+    p.win = win;
+    p.sent = std::chrono::steady_clock::now();
+    p.netName = AskProperty(x, win, x.ewmh._NET_WM_NAME, kPrefetchTitleBytes);
+    p.wmName = AskProperty(x, win, XCB_ATOM_WM_NAME, kPrefetchTitleBytes);
+    p.netState = AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024);
+    p.wmState = AskProperty(x, win, x.wmState, 8);
+    p.geometry = xcb_get_geometry(x.c, win);
+    p.origin = xcb_translate_coordinates(x.c, win, x.root, 0, 0);
+    p.extents = xcb_ewmh_get_frame_extents(&x.ewmh, win);
+}
+
+// The cookie sent ahead for `win`, if it is still fresh; otherwise the question asked now.
+template <typename Cookie, typename Ask>
+Cookie Take(Connection& x, std::optional<Cookie> Prefetch::*slot, xcb_window_t win, Ask ask) {
+    std::optional<Cookie>& cookie = x.prefetch.*slot;
+    if (cookie && x.prefetch.win == win &&
+        std::chrono::steady_clock::now() - x.prefetch.sent < kPrefetchFresh) {
+        const Cookie taken = *cookie;
+        cookie.reset();
+        return taken;
+    }
+    if (x.prefetch.win == win) Discard(x.c, cookie);
+    return ask();
+}
+
 bool Checked(xcb_connection_t* c, xcb_void_cookie_t cookie) {
     xcb_generic_error_t* error = xcb_request_check(c, cookie);
     std::free(error);
@@ -143,10 +215,15 @@ HWND GetForegroundWindow() {
     if (!x.ok) return nullptr;
     xcb_window_t active = XCB_NONE;
     xcb_generic_error_t* error = nullptr;
-    if (!xcb_ewmh_get_active_window_reply(&x.ewmh, xcb_ewmh_get_active_window(&x.ewmh, x.screen),
-                                          &active, &error))
-        active = XCB_NONE;
+    const xcb_get_property_cookie_t cookie = xcb_ewmh_get_active_window(&x.ewmh, x.screen);
+    if (x.lastActive) SendPrefetch(x, x.lastActive);  // travels with the question above
+    if (!xcb_ewmh_get_active_window_reply(&x.ewmh, cookie, &active, &error)) active = XCB_NONE;
     std::free(error);
+    if (active != x.lastActive) {
+        DiscardPrefetch(x);
+        if (active) SendPrefetch(x, active);
+        x.lastActive = active;
+    }
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(active));
 }
 
@@ -159,8 +236,12 @@ int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) {
     // Never more than the buffer can take: a huge title costs no more than a short one. Every
     // byte read yields at least one byte of text, so `capacity` bytes are enough.
     const auto limit = static_cast<std::uint32_t>(capacity);
-    xcb_get_property_cookie_t netName = AskProperty(x, win, x.ewmh._NET_WM_NAME, limit);
-    xcb_get_property_cookie_t wmName = AskProperty(x, win, XCB_ATOM_WM_NAME, limit);
+    // What was asked for ahead has room for at least as many bytes; the text is cut below.
+    const bool ahead = limit <= kPrefetchTitleBytes;
+    const auto askNet = [&] { return AskProperty(x, win, x.ewmh._NET_WM_NAME, limit); };
+    const auto askWm = [&] { return AskProperty(x, win, XCB_ATOM_WM_NAME, limit); };
+    xcb_get_property_cookie_t netName = ahead ? Take(x, &Prefetch::netName, win, askNet) : askNet();
+    xcb_get_property_cookie_t wmName = ahead ? Take(x, &Prefetch::wmName, win, askWm) : askWm();
     const Property utf8(x.c, netName);
     const Property legacy(x.c, wmName);
     const std::string raw = utf8.reply && utf8.reply->type == x.ewmh.UTF8_STRING
@@ -176,10 +257,13 @@ BOOL GetWindowRect(HWND hWnd, RECT* rect) {
     const xcb_window_t win = WindowOf(hWnd);
     if (!x.ok || !win || !rect) return 0;
     // All three requests go out before the first reply is awaited: one round trip.
-    xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(x.c, win);
-    xcb_translate_coordinates_cookie_t originCookie =
-        xcb_translate_coordinates(x.c, win, x.root, 0, 0);
-    xcb_get_property_cookie_t extentsCookie = xcb_ewmh_get_frame_extents(&x.ewmh, win);
+    xcb_get_geometry_cookie_t geometryCookie =
+        Take(x, &Prefetch::geometry, win, [&] { return xcb_get_geometry(x.c, win); });
+    xcb_translate_coordinates_cookie_t originCookie = Take(x, &Prefetch::origin, win, [&] {
+        return xcb_translate_coordinates(x.c, win, x.root, 0, 0);
+    });
+    xcb_get_property_cookie_t extentsCookie =
+        Take(x, &Prefetch::extents, win, [&] { return xcb_ewmh_get_frame_extents(&x.ewmh, win); });
 
     xcb_generic_error_t* error = nullptr;
     xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(x.c, geometryCookie, &error);
@@ -216,8 +300,11 @@ BOOL IsIconic(HWND hWnd) {
     Connection& x = X();
     const xcb_window_t win = WindowOf(hWnd);
     if (!x.ok || !win) return 0;
-    xcb_get_property_cookie_t netStateCookie = AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024);
-    xcb_get_property_cookie_t wmStateCookie = AskProperty(x, win, x.wmState, 8);
+    xcb_get_property_cookie_t netStateCookie = Take(x, &Prefetch::netState, win, [&] {
+        return AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024);
+    });
+    xcb_get_property_cookie_t wmStateCookie =
+        Take(x, &Prefetch::wmState, win, [&] { return AskProperty(x, win, x.wmState, 8); });
     const Property netState(x.c, netStateCookie);
     const Property wmState(x.c, wmStateCookie);
     const std::vector<std::uint32_t> states = netState.Words();
@@ -231,6 +318,7 @@ BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x_, int y, int cx, int cy, UI
     Connection& x = X();
     const xcb_window_t win = WindowOf(hWnd);
     if (!x.ok || !win) return 0;
+    if (x.prefetch.win == win) DiscardPrefetch(x);  // the answers would be out of date
 
     xcb_get_property_cookie_t wmStateCookie = AskProperty(x, win, x.wmState, 8);
     xcb_get_property_cookie_t netStateCookie = AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024);

@@ -1,0 +1,277 @@
+"""KELTOS and its reference programs side by side, in one run, under one Xvfb + openbox.
+
+    python3 bench/bench.py BUILD_DIR        (make bench does this)
+
+Environment: BENCH_SECONDS (length of the Idle and of the Running phase, default 20),
+BENCH_RUNS (runs, default 3), BENCH_SWITCHES (foreground switches for the docking latency over
+all runs, default 30).
+
+Each run starts xclock, the raw-Xlib floor, the Qt floor and keltos one after another and times
+each from exec to its window being mapped; puts an ordinary window in front (keltos docks on it);
+measures every program over an Idle phase; clicks START on keltos (the floors always do the work
+of a running bar), brings the window back to the front and, 1.5 s after the click, measures a
+Running phase, while keltos's title is sampled every 20 ms from the click on; then
+switches the foreground between two windows and times keltos's docking. The table gives the
+median, min and max over the runs and each median's ratio to each reference's.
+"""
+
+import glob
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+from xsession import XSession, require  # noqa: E402
+
+START_BUTTON = (171, 8)  # the middle of START in the bar, in pixels at 96 DPI
+SETTLE = 1.5  # seconds between clicking START and measuring the Running phase
+
+
+def programs(build):
+    return [
+        ("xclock", [require("xclock"), "-digital", "-update", "1"], "xclock"),
+        ("xlib-floor", [os.path.join(build, "bench", "xlib_floor")], "floor-xlib"),
+        ("qt-floor", [os.path.join(build, "bench", "qt_floor")], "floor-qt"),
+        ("keltos", [os.path.join(build, "keltos")], "KELTOS - "),
+    ]
+
+
+REFERENCES = ["xclock", "qt-floor", "xlib-floor"]
+
+
+def tasks(pid):
+    return glob.glob(f"/proc/{pid}/task/*")
+
+
+def cpu_seconds(pid):
+    """CPU time of all threads, from the scheduler's nanosecond counters."""
+    total = 0
+    for task in tasks(pid):
+        try:
+            with open(os.path.join(task, "schedstat")) as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            pass
+    return total / 1e9
+
+
+def voluntary_switches(pid):
+    total = 0
+    for task in tasks(pid):
+        try:
+            with open(os.path.join(task, "status")) as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
+def memory_mb(pid):
+    """(USS, RSS) in MB from smaps_rollup."""
+    fields = {}
+    with open(f"/proc/{pid}/smaps_rollup") as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) >= 2 and parts[0].endswith(":"):
+                fields[parts[0][:-1]] = int(parts[1])
+    uss = fields.get("Private_Clean", 0) + fields.get("Private_Dirty", 0)
+    return uss / 1024, fields.get("Rss", 0) / 1024
+
+
+class Run:
+    def __init__(self, session, build, seconds, switches):
+        self.s = session
+        self.build = build
+        self.seconds = seconds
+        self.switches = switches
+        self.procs = {}
+        self.windows = {}
+        self.figures = {}  # (figure, program) -> value
+
+    def put(self, figure, program, value):
+        self.figures[(figure, program)] = value
+
+    def probe(self, *args, **kw):
+        return [os.path.join(self.build, "bench", "bench_probe"), *map(str, args)]
+
+    def start_programs(self):
+        listed = programs(self.build)
+        watcher = subprocess.Popen(self.probe("maps", *[p for _, _, p in listed]),
+                                   env=self.s.env(), stdout=subprocess.PIPE, text=True)
+        if watcher.stdout.readline().strip() != "ready":
+            raise RuntimeError("bench_probe maps did not start")
+        for name, argv, prefix in listed:
+            started = time.monotonic()
+            self.procs[name] = subprocess.Popen(argv, env=self.s.env(),
+                                                stdout=subprocess.DEVNULL,
+                                                stderr=subprocess.DEVNULL)
+            line = watcher.stdout.readline().split("\t")
+            if len(line) != 3 or line[0] != prefix:
+                raise RuntimeError(f"{name} was not seen mapped: {line}")
+            self.put("start-up to mapped (ms)", name, (float(line[1]) - started) * 1000)
+            self.windows[name] = int(line[2])
+        watcher.wait(10)
+
+    def memory(self, phase):
+        for name, proc in self.procs.items():
+            uss, rss = memory_mb(proc.pid)
+            self.put(f"USS {phase} (MB)", name, uss)
+            self.put(f"RSS {phase} (MB)", name, rss)
+
+    def measure(self, phase, during=None):
+        before = {n: (cpu_seconds(p.pid), voluntary_switches(p.pid)) for n, p in
+                  self.procs.items()}
+        t0 = time.monotonic()
+        extra = during() if during else None
+        time.sleep(max(0.0, self.seconds - (time.monotonic() - t0)))
+        wall = time.monotonic() - t0
+        for name, proc in self.procs.items():
+            if proc.poll() is not None:
+                raise RuntimeError(f"{name} ended during the {phase} phase")
+            cpu, switches = cpu_seconds(proc.pid), voluntary_switches(proc.pid)
+            self.put(f"CPU {phase} (ms/min)", name, (cpu - before[name][0]) * 1000 * 60 / wall)
+            self.put(f"wake-ups {phase} (/s)", name, (switches - before[name][1]) / wall)
+        self.memory(phase)
+        return extra
+
+    def go(self):
+        self.start_programs()
+        time.sleep(2)
+        self.memory("start-up")
+        work = self.s.open_window("Work - notes.txt", 200, 300, 800, 500)
+        other = self.s.open_window("Mail", 100, 150, 700, 400)
+        work.activate()
+        time.sleep(2)  # keltos docks on the window in front
+        self.measure("Idle")
+        # The readout is sampled from START on; the Running figures are taken once the click
+        # and the switch back to the window in front have settled.
+        readout = subprocess.Popen(
+            self.probe("readout", self.windows["keltos"], *START_BUTTON,
+                       self.seconds + SETTLE + 0.5, work.id),
+            env=self.s.env(), stdout=subprocess.PIPE, text=True)
+        time.sleep(SETTLE)
+        self.measure("Running")
+        out, _ = readout.communicate(timeout=30)
+        fields = out.split()
+        values = dict(zip(fields[0::2], fields[1::2]))
+        if readout.returncode != 0 or "lag_max_ms" not in values:
+            raise RuntimeError(f"the readout probe failed: {out!r}")
+        self.put("readout lag, median (ms)", "keltos", float(values["lag_median_ms"]))
+        self.put("readout lag, max (ms)", "keltos", float(values["lag_max_ms"]))
+        self.put("readout ahead (samples)", "keltos", float(values["ahead"]))
+        dock = subprocess.run(
+            self.probe("dock", self.windows["keltos"], other.id, work.id, self.switches),
+            env=self.s.env(), capture_output=True, text=True, timeout=10 + 5 * self.switches)
+        latencies = [float(v) for v in dock.stdout.split() if v != "timeout"]
+        if dock.returncode != 0 or len(latencies) != self.switches:
+            raise RuntimeError(f"docking timed out: {dock.stdout!r}")
+        self.latencies = latencies
+        for window in (work, other):
+            window.close()
+
+    def stop(self):
+        for proc in self.procs.values():
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(5)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+
+
+def table(runs, latencies):
+    figures = []
+    for run in runs:
+        for figure, _ in run.figures:
+            if figure not in figures:
+                figures.append(figure)
+    names = [name for name, _, _ in programs("")]
+    header = (f"{'figure':<26}{'program':<12}{'median':>9}{'min':>9}{'max':>9}"
+              + "".join(f"{'/' + r:>12}" for r in REFERENCES))
+    lines = [header, "-" * len(header)]
+    medians = {}
+    for figure in figures:
+        for name in names:
+            values = [r.figures[(figure, name)] for r in runs if (figure, name) in r.figures]
+            if values:
+                medians[(figure, name)] = statistics.median(values)
+        for name in names:
+            if (figure, name) not in medians:
+                continue
+            values = [r.figures[(figure, name)] for r in runs]
+            m = medians[(figure, name)]
+            ratios = ""
+            for ref in REFERENCES:
+                base = medians.get((figure, ref))
+                ratios += (f"{m / base:>11.2f}x" if base and ref != name else f"{'-':>12}")
+            lines.append(f"{figure:<26}{name:<12}{m:>9.2f}{min(values):>9.2f}"
+                         f"{max(values):>9.2f}{ratios}")
+    lines.append(f"{'docking latency (ms)':<26}{'keltos':<12}"
+                 f"{statistics.median(latencies):>9.1f}{min(latencies):>9.1f}"
+                 f"{max(latencies):>9.1f}   over {len(latencies)} switches")
+    return lines, medians
+
+
+def goals(medians, latencies):
+    m = lambda figure, name: medians[(figure, name)]  # noqa: E731
+    rows = [
+        ("Idle CPU <= xclock's", m("CPU Idle (ms/min)", "keltos"),
+         m("CPU Idle (ms/min)", "xclock")),
+        ("Idle wake-ups <= Qt floor's + 2/s", m("wake-ups Idle (/s)", "keltos"),
+         m("wake-ups Idle (/s)", "qt-floor") + 2),
+        ("Running CPU <= 1.2x Qt floor's", m("CPU Running (ms/min)", "keltos"),
+         1.2 * m("CPU Running (ms/min)", "qt-floor")),
+        ("Running wake-ups <= 1.2x Qt floor's", m("wake-ups Running (/s)", "keltos"),
+         1.2 * m("wake-ups Running (/s)", "qt-floor")),
+        ("USS <= 1.2x Qt floor's (Running)", m("USS Running (MB)", "keltos"),
+         1.2 * m("USS Running (MB)", "qt-floor")),
+        ("start-up <= 1.5x Qt floor's", m("start-up to mapped (ms)", "keltos"),
+         1.5 * m("start-up to mapped (ms)", "qt-floor")),
+        ("readout lag <= 250 ms", m("readout lag, max (ms)", "keltos"), 250),
+        ("readout never ahead", m("readout ahead (samples)", "keltos"), 0),
+        ("docking latency <= 1100 ms", max(latencies), 1100),
+    ]
+    lines = [f"{'goal':<38}{'measured':>10}{'limit':>10}  verdict"]
+    for name, value, limit in rows:
+        lines.append(f"{name:<38}{value:>10.2f}{limit:>10.2f}  "
+                     f"{'met' if value <= limit else 'MISSED'}")
+    return lines
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
+    seconds = float(os.environ.get("BENCH_SECONDS", "20"))
+    runs_wanted = int(os.environ.get("BENCH_RUNS", "3"))
+    switches = int(os.environ.get("BENCH_SWITCHES", "30"))
+    per_run = max(1, -(-switches // runs_wanted))
+    for name, argv, _ in programs(build):
+        if not os.access(argv[0], os.X_OK):
+            sys.exit(f"bench: {argv[0]} is missing; build it with 'make linux'")
+    runs, latencies = [], []
+    with XSession() as session:
+        for i in range(runs_wanted):
+            print(f"run {i + 1}/{runs_wanted} ({seconds:g} s Idle, {seconds:g} s Running, "
+                  f"{per_run} switches)", flush=True)
+            run = Run(session, build, seconds, per_run)
+            try:
+                run.go()
+            finally:
+                run.stop()
+            runs.append(run)
+            latencies += run.latencies
+    lines, medians = table(runs, latencies)
+    print()
+    print(f"KELTOS bench: {runs_wanted} runs, {seconds:g} s per phase, one Xvfb + openbox, "
+          f"{os.cpu_count()} CPUs")
+    print("\n".join(lines))
+    print()
+    print("\n".join(goals(medians, latencies)))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,15 @@
+#include "stopwatch/title_compare.h"
+
+#include "platform/utf8.h"
+#include "winapi/title_text.h"
+
+namespace {
+
+constexpr std::size_t kComparedCharacters = 5;
+
+}  // namespace
+
+bool SameFirstFiveCharacters(const char* buffer, const std::string& ownTitle) {
+    return TitleCharacters(buffer, kComparedCharacters) ==
+           platform::DecodeUtf8(ownTitle, kComparedCharacters);
+}
