@@ -49,9 +49,11 @@ PREFIX ?= /usr/local
 install: linux
 	DESTDIR="$(DESTDIR)" cmake --install build/linux --prefix "$(PREFIX)"
 
-# make package: build/packages/keltos_*.deb (install with: apt install ./keltos_*.deb)
-package: linux
+# make package: build/packages/keltos_*.deb (install with: apt install ./keltos_*.deb) and
+# build/packages/KELTOS-1.00-win32.zip (KELTOS.exe and a read-me)
+package: linux win32
 	cd build/linux && cpack -B ../packages
+	cmake -DWIN32_DIR=build/win32 -DOUT=build/packages/KELTOS-1.00-win32.zip -P packaging/windows_zip.cmake
 
 clean:
 	rm -rf build

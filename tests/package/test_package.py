@@ -11,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from xsession import XSession, require  # noqa: E402
@@ -90,6 +91,27 @@ class Installed(unittest.TestCase):
                 finally:
                     process.terminate()
                     process.wait(5)
+        finally:
+            shutil.rmtree(out, ignore_errors=True)
+
+
+class WindowsZip(unittest.TestCase):
+    def test_zip_holds_the_exe_and_its_read_me(self):
+        win32 = os.environ.get("KELTOS_WIN32_DIR", "")
+        exe = os.path.join(win32, "KELTOS.exe")
+        if not os.path.isfile(exe):
+            raise RuntimeError(f"{exe} is missing: build it with 'make win32'")
+        out = tempfile.mkdtemp(prefix="keltos-zip-")
+        try:
+            archive = os.path.join(out, "KELTOS-1.00-win32.zip")
+            script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                  "packaging", "windows_zip.cmake")
+            run("cmake", f"-DWIN32_DIR={win32}", f"-DOUT={archive}", "-P", script)
+            with zipfile.ZipFile(archive) as z:
+                self.assertEqual(sorted(z.namelist()), ["KELTOS.exe", "README.txt"])
+                with open(exe, "rb") as f:
+                    self.assertEqual(z.read("KELTOS.exe"), f.read())
+                self.assertIn(b"KELTOS.exe", z.read("README.txt"))
         finally:
             shutil.rmtree(out, ignore_errors=True)
 
