@@ -26,6 +26,7 @@ TOOLS = {
     "xlogo": "x11-apps",
     "import": "imagemagick",
     "xrdb": "x11-xserver-utils",
+    "wmctrl": "wmctrl",
     "dbus-daemon": "dbus",
     "/usr/libexec/at-spi-bus-launcher": "at-spi2-core",
 }
