@@ -63,6 +63,34 @@ class Timer {
     std::function<void()> onTick;
 };
 
+// The shape of the Qt and Win32 timers: the backend only starts and stops a periodic tick; this
+// decides when (enabled with an interval above 0), and writing either setting restarts the count.
+class PeriodicTimer : public Timer {
+  public:
+    void SetInterval(int milliseconds) final {
+        interval_ = milliseconds;
+        Apply();
+    }
+    void SetEnabled(bool enabled) final {
+        enabled_ = enabled;
+        Apply();
+    }
+
+  protected:
+    virtual void StartTicking(int milliseconds) = 0;
+    virtual void StopTicking() = 0;
+
+  private:
+    void Apply() {
+        if (enabled_ && interval_ > 0)
+            StartTicking(interval_);
+        else
+            StopTicking();
+    }
+    int interval_ = 0;
+    bool enabled_ = false;
+};
+
 // Seconds since local midnight on the local wall clock, with a fraction. Restarts at 0 at
 // midnight and moves when the system time is changed.
 class Clock {

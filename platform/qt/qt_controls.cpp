@@ -84,33 +84,18 @@ class QtLabel : public Label {
     QLabel* label_;
 };
 
-// Ticks while enabled with an interval above 0; writing either setting restarts the count.
-class QtTimer : public Timer {
+class QtTimer : public PeriodicTimer {
   public:
     explicit QtTimer(QObject* parent) : timer_(new QTimer(parent)) {
         QObject::connect(timer_, &QTimer::timeout, [this] {
             if (onTick) onTick();
         });
     }
-    void SetInterval(int milliseconds) override {
-        interval_ = milliseconds;
-        Apply();
-    }
-    void SetEnabled(bool enabled) override {
-        enabled_ = enabled;
-        Apply();
-    }
 
   private:
-    void Apply() {
-        if (enabled_ && interval_ > 0)
-            timer_->start(interval_);
-        else
-            timer_->stop();
-    }
+    void StartTicking(int milliseconds) override { timer_->start(milliseconds); }
+    void StopTicking() override { timer_->stop(); }
     QTimer* timer_;
-    int interval_ = 0;
-    bool enabled_ = false;
 };
 
 }  // namespace

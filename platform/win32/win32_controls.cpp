@@ -110,8 +110,7 @@ std::map<UINT_PTR, Timer*>& Timers() {
     return timers;
 }
 
-// Ticks while enabled with an interval above 0; writing either setting restarts the count.
-class Win32Timer : public Timer {
+class Win32Timer : public PeriodicTimer {
   public:
     explicit Win32Timer(Win32Window& parent) : window_(parent.Handle()) {
         static UINT_PTR next = 1;
@@ -122,26 +121,14 @@ class Win32Timer : public Timer {
         KillTimer(window_, id_);
         Timers().erase(id_);
     }
-    void SetInterval(int milliseconds) override {
-        interval_ = milliseconds;
-        Apply();
-    }
-    void SetEnabled(bool enabled) override {
-        enabled_ = enabled;
-        Apply();
-    }
 
   private:
-    void Apply() {
-        if (enabled_ && interval_ > 0)
-            SetTimer(window_, id_, static_cast<UINT>(interval_), nullptr);
-        else
-            KillTimer(window_, id_);
+    void StartTicking(int milliseconds) override {
+        SetTimer(window_, id_, static_cast<UINT>(milliseconds), nullptr);
     }
+    void StopTicking() override { KillTimer(window_, id_); }
     HWND window_;
     UINT_PTR id_ = 0;
-    int interval_ = 0;
-    bool enabled_ = false;
 };
 
 }  // namespace
