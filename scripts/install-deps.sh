@@ -40,4 +40,4 @@ for p in "${missing[@]}"; do
   fi
 done
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+apt-get install -y -qq "${missing[@]}"
