@@ -28,12 +28,17 @@ class QtCalendar : public Calendar {
         const QTime t = now.time();
         return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
     }
-    Separators UserSeparators() const override {
-        // Read afresh, like the user's settings they stand for.
+    Separators UserSeparators() const override { return separators_; }
+
+  private:
+    // Qt fixes the system locale when the program starts, so the separators are worked out once
+    // rather than on every tick of the readout.
+    static Separators FromSystemLocale() {
         const QLocale locale = QLocale::system();
         return {SeparatorOfPattern(locale.dateFormat(QLocale::ShortFormat).toStdString(), "/"),
                 SeparatorOfPattern(locale.timeFormat(QLocale::ShortFormat).toStdString(), ":")};
     }
+    Separators separators_ = FromSystemLocale();
 };
 
 class QtToolkit : public Toolkit {

@@ -3,6 +3,9 @@
 import os
 import subprocess
 import time
+import unittest
+
+from xsession import XSession
 
 # The controls' rectangles in pixels at 96 DPI (twips / 15), as a user aims at them.
 CONTROLS = {
@@ -81,3 +84,16 @@ def wait_until(condition, timeout, what):
             return True
         time.sleep(0.05)
     raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+
+
+class BarTest(unittest.TestCase):
+    """A test with an X session of its own and the bar running in it, both ended afterwards
+    (also when starting the bar fails). Subclasses set `session_options` for XSession."""
+
+    session_options = {}
+
+    def setUp(self):
+        self.session = XSession(**self.session_options).start()
+        self.addCleanup(self.session.stop)
+        self.keltos = Keltos(self.session)
+        self.addCleanup(self.keltos.stop)

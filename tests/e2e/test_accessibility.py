@@ -4,18 +4,11 @@ accessibility bus instead of the pointer."""
 import time
 import unittest
 
-from keltos import Keltos
-from xsession import XSession
+from keltos import BarTest
 
 
-class ScreenReader(unittest.TestCase):
-    def setUp(self):
-        self.session = XSession(accessibility=True).start()
-        self.keltos = Keltos(self.session)
-
-    def tearDown(self):
-        self.keltos.stop()
-        self.session.stop()
+class ScreenReader(BarTest):
+    session_options = dict(accessibility=True)
 
     def read(self, press=None):
         tree = self.session.wait_for(lambda: self.session.accessible("keltos", press=press), 10,

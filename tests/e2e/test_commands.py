@@ -3,8 +3,7 @@
 import time
 import unittest
 
-from keltos import Keltos
-from xsession import XSession
+from keltos import BarTest
 
 
 def seconds(title):
@@ -13,14 +12,7 @@ def seconds(title):
     return h * 3600 + m * 60 + s
 
 
-class Commands(unittest.TestCase):
-    def setUp(self):
-        self.session = XSession().start()
-        self.keltos = Keltos(self.session)
-
-    def tearDown(self):
-        self.keltos.stop()
-        self.session.stop()
+class Commands(BarTest):
 
     def test_counts_freezes_resumes_and_resets(self):
         k = self.keltos

@@ -4,8 +4,7 @@ import os
 import time
 import unittest
 
-from keltos import Keltos, artifacts
-from xsession import XSession
+from keltos import BarTest, artifacts
 
 
 def frame_rect(session, window):
@@ -24,14 +23,7 @@ def docked_place(rect, twips_per_pixel=15):
     return round(left_twips / twips_per_pixel), round(top + 60 / twips_per_pixel)
 
 
-class Docking(unittest.TestCase):
-    def setUp(self):
-        self.session = XSession().start()
-        self.keltos = Keltos(self.session)
-
-    def tearDown(self):
-        self.keltos.stop()
-        self.session.stop()
+class Docking(BarTest):
 
     def bar_at(self, place):
         x, y, _, _ = self.keltos.geometry()
@@ -75,36 +67,30 @@ class Docking(unittest.TestCase):
         second.close()
 
 
-class AtAnotherResolution(unittest.TestCase):
+class AtAnotherResolution(BarTest):
+    session_options = dict(dpi=144)
+
     def test_bar_scales_and_still_lands_on_the_title_bar_at_144_dpi(self):
-        session = XSession(dpi=144).start()
-        keltos = Keltos(session)
-        try:
-            _, _, width, height = keltos.geometry()
-            self.assertEqual((width, height), (459, 29))  # 4590 x 285 twips at 10 twips a pixel
-            editor = session.open_window("Editor", 100, 200, 700, 400)
-            editor.activate()
-            place = docked_place(frame_rect(session, editor.id), twips_per_pixel=10)
-            session.wait_for(lambda: keltos.geometry()[:2] == place, 1.2,
-                             f"the bar to dock at {place}")
-        finally:
-            keltos.stop()
-            session.stop()
+        session, keltos = self.session, self.keltos
+        _, _, width, height = keltos.geometry()
+        self.assertEqual((width, height), (459, 29))  # 4590 x 285 twips at 10 twips a pixel
+        editor = session.open_window("Editor", 100, 200, 700, 400)
+        editor.activate()
+        place = docked_place(frame_rect(session, editor.id), twips_per_pixel=10)
+        session.wait_for(lambda: keltos.geometry()[:2] == place, 1.2,
+                         f"the bar to dock at {place}")
 
 
-class WithoutWindowManager(unittest.TestCase):
+class WithoutWindowManager(BarTest):
+    session_options = dict(wm="none")
+
     def test_stays_put_and_keeps_counting(self):
-        session = XSession(wm="none").start()
-        keltos = Keltos(session)
-        try:
-            place = keltos.geometry()
-            keltos.click("btnStart")
-            session.wait_for(lambda: keltos.title() == "KELTOS - 00:00:02", 4, "the count to 2")
-            self.assertEqual(keltos.geometry(), place)
-            self.assertIsNone(keltos.process.poll())
-        finally:
-            keltos.stop()
-            session.stop()
+        session, keltos = self.session, self.keltos
+        place = keltos.geometry()
+        keltos.click("btnStart")
+        session.wait_for(lambda: keltos.title() == "KELTOS - 00:00:02", 4, "the count to 2")
+        self.assertEqual(keltos.geometry(), place)
+        self.assertIsNone(keltos.process.poll())
 
 
 if __name__ == "__main__":
