@@ -2,8 +2,9 @@
 // and SetTopMost, which moves a window into or out of the topmost band.
 //
 // On Windows these are USER32's own. Elsewhere the same declarations are provided by a layer of
-// this folder (x11_user32.cpp over EWMH) or by the fake desktop of the unit tests; handles there
-// are the X window ids (or the fake's numbers) carried in the same opaque handle type.
+// this folder (linux_user32.cpp, one provider per desktop) or by the fake desktop of the unit
+// tests; handles there are the X window ids (or the fake's numbers) carried in the same opaque
+// handle type.
 #pragma once
 
 #ifdef _WIN32

@@ -11,7 +11,7 @@
 #include "platform/qt/qt_platform.h"
 #include "resources/keltos_icon_16.xpm"
 #include "resources/keltos_icon_32.xpm"
-#include "winapi/x11_user32.h"
+#include "winapi/desktop.h"
 
 namespace platform::qt {
 
@@ -47,7 +47,7 @@ QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design
     }
     // The native window exists from here on (not shown yet), so the window API can take it.
     handle_ = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(widget_.winId()));
-    x11_user32::AdoptWindow(handle_, [this] {
+    winapi::AdoptWindow(handle_, [this] {
         widget_.show();
         widget_.activateWindow();
     });

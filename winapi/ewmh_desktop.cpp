@@ -1,4 +1,4 @@
-// The window API of mdlAPI.h on X11, over EWMH with xcb and xcb-ewmh.
+// The window API on X11, over EWMH with xcb and xcb-ewmh.
 //
 // Supports: any EWMH window manager (the active window, frame extents, the ABOVE state), and
 // no window manager at all (there is then no foreground window). Titles come from _NET_WM_NAME,
@@ -15,8 +15,6 @@
 // window that was in front last time together with its own; when the answer names that window
 // again, the next calls take the replies that have already come back. Replies older than a few
 // milliseconds are not used: they are thrown away and the question asked again.
-#include "winapi/x11_user32.h"
-
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -25,12 +23,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/utf8.h"
+#include "winapi/desktop.h"
 
 namespace {
 
@@ -55,7 +55,6 @@ struct Connection {
     xcb_atom_t wmState = XCB_NONE;
     xcb_atom_t compoundText = XCB_NONE;
     bool ok = false;
-    std::map<xcb_window_t, std::function<void()>> adopted;
     xcb_window_t lastActive = XCB_NONE;
     Prefetch prefetch;
 };
@@ -200,17 +199,23 @@ std::string LegacyTitle(const Connection& x, const Property& name) {
     return text;
 }
 
+class EwmhDesktop : public winapi::Desktop {
+  public:
+    HWND GetForegroundWindow() override;
+    int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) override;
+    BOOL GetWindowRect(HWND hWnd, RECT* rect) override;
+    BOOL IsIconic(HWND hWnd) override;
+    BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
+                      UINT flags) override;
+};
+
 }  // namespace
 
-namespace x11_user32 {
-
-void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate) {
-    X().adopted[WindowOf(hWnd)] = std::move(showAndActivate);
+std::unique_ptr<winapi::Desktop> winapi::MakeEwmhDesktop() {
+    return std::make_unique<EwmhDesktop>();
 }
 
-}  // namespace x11_user32
-
-HWND GetForegroundWindow() {
+HWND EwmhDesktop::GetForegroundWindow() {
     Connection& x = X();
     if (!x.ok) return nullptr;
     xcb_window_t active = XCB_NONE;
@@ -227,7 +232,7 @@ HWND GetForegroundWindow() {
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(active));
 }
 
-int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) {
+int EwmhDesktop::GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) {
     if (!buffer || capacity <= 0) return 0;
     buffer[0] = '\0';
     Connection& x = X();
@@ -252,7 +257,7 @@ int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) {
     return static_cast<int>(text.size());
 }
 
-BOOL GetWindowRect(HWND hWnd, RECT* rect) {
+BOOL EwmhDesktop::GetWindowRect(HWND hWnd, RECT* rect) {
     Connection& x = X();
     const xcb_window_t win = WindowOf(hWnd);
     if (!x.ok || !win || !rect) return 0;
@@ -296,7 +301,7 @@ BOOL GetWindowRect(HWND hWnd, RECT* rect) {
     return ok;
 }
 
-BOOL IsIconic(HWND hWnd) {
+BOOL EwmhDesktop::IsIconic(HWND hWnd) {
     Connection& x = X();
     const xcb_window_t win = WindowOf(hWnd);
     if (!x.ok || !win) return 0;
@@ -314,7 +319,8 @@ BOOL IsIconic(HWND hWnd) {
            (!wm.empty() && wm[0] == kIconicState);
 }
 
-BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x_, int y, int cx, int cy, UINT flags) {
+BOOL EwmhDesktop::SetWindowPos(HWND hWnd, HWND insertAfter, int x_, int y, int cx, int cy,
+                               UINT flags) {
     Connection& x = X();
     const xcb_window_t win = WindowOf(hWnd);
     if (!x.ok || !win) return 0;
@@ -372,9 +378,8 @@ BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x_, int y, int cx, int cy, UI
     if (mask) ok &= Checked(x.c, xcb_configure_window_checked(x.c, win, mask, values.data()));
 
     if (ok && (flags & SWP_SHOWWINDOW)) {
-        auto adopted = x.adopted.find(win);
-        if (adopted != x.adopted.end()) {
-            adopted->second();  // every request above has reached the server by now
+        if (const auto* showAndActivate = winapi::AdoptedWindow(hWnd)) {
+            (*showAndActivate)();  // every request above has reached the server by now
         } else {
             ok &= Checked(x.c, xcb_map_window_checked(x.c, win));
             if (ok && !(flags & SWP_NOACTIVATE))

@@ -1,0 +1,111 @@
+// The choice of desktop provider, and what a desktop's reports of its foreground window turn into.
+#include "winapi/desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "winapi/reported_window.h"
+
+namespace {
+
+using winapi::DesktopKind;
+
+TEST(ChooseDesktop, FollowsTheSession) {
+    struct Case {
+        winapi::SessionFacts facts;
+        DesktopKind expected;
+    };
+    const Case cases[] = {
+        {{"x11", "XFCE", "", "", false, false}, DesktopKind::Ewmh},
+        {{"", "", "", "", false, false}, DesktopKind::Ewmh},
+        {{"x11", "KDE", "", "", true, false}, DesktopKind::Ewmh},  // Plasma on X11: EWMH
+        {{"wayland", "KDE", "wayland-0", "", false, false}, DesktopKind::KWin},
+        {{"wayland", "ubuntu:GNOME", "wayland-0", "", false, false}, DesktopKind::GnomeShell},
+        {{"", "", "wayland-1", "", false, true}, DesktopKind::GnomeShell},
+        {{"wayland", "", "wayland-1", "", true, false}, DesktopKind::KWin},
+        {{"wayland", "sway", "wayland-1", "/run/user/1000/sway-ipc.sock", false, false},
+         DesktopKind::Sway},
+        {{"wayland", "Hyprland", "wayland-1", "", false, false}, DesktopKind::Ewmh},
+        {{"wayland", "KDEX", "wayland-1", "", false, false}, DesktopKind::Ewmh},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, winapi::ChooseDesktop(c.facts))
+            << c.facts.sessionType << " / " << c.facts.currentDesktop;
+}
+
+std::string Title(const winapi::ReportedForeground& reported) {
+    char buffer[250];
+    reported.GetWindowTextA(reported.GetForegroundWindow(), buffer, sizeof buffer);
+    return buffer;
+}
+
+TEST(ReportedForeground, KeepsOnlyWellFormedReports) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char* what;
+        winapi::WindowReport report;
+        bool followed;
+        std::string title;
+    };
+    const Case cases[] = {
+        {"ordinary", {0, "a", "Editor - notes.txt", 10, 20, 800, 600, false}, true, "Edito"},
+        {"empty title", {0, "a", "", 10, 20, 800, 600, false}, true, ""},
+        {"multibyte", {0, "a", "日本語のタイトル", 10, 20, 800, 600, false}, true, "日本語のタ"},
+        {"invalid UTF-8",
+         {0, "a",
+          "\xff\xfe"
+          "abcdef",
+          0, 0, 10, 10, false},
+         true,
+         "\uFFFD\uFFFDabc"},
+        {"huge title", {0, "a", std::string(1 << 20, 'x'), 0, 0, 10, 10, false}, true, "xxxxx"},
+        {"no window", {0, "", "x", 0, 0, 10, 10, false}, false, ""},
+        {"NaN", {0, "a", "x", nan, 0, 10, 10, false}, false, ""},
+        {"infinite", {0, "a", "x", 0, INFINITY, 10, 10, false}, false, ""},
+        {"far off", {0, "a", "x", 1e12, 0, 10, 10, false}, false, ""},
+        {"empty frame", {0, "a", "x", 0, 0, 0, 10, false}, false, ""},
+        {"negative size", {0, "a", "x", 0, 0, 10, -5, false}, false, ""},
+    };
+    for (const Case& c : cases) {
+        winapi::ReportedForeground reported;
+        reported.Accept({0, "earlier", "Mail", 1, 2, 3, 4, false});
+        reported.Accept(c.report);
+        const HWND fg = reported.GetForegroundWindow();
+        RECT r{};
+        EXPECT_EQ(c.followed, fg != nullptr) << c.what;
+        EXPECT_EQ(c.followed, reported.GetWindowRect(fg, &r) != 0) << c.what;
+        EXPECT_EQ(c.title, Title(reported)) << c.what;
+        if (c.followed) {
+            EXPECT_EQ(std::lround(c.report.x), r.left) << c.what;
+            EXPECT_EQ(std::lround(c.report.y + c.report.height), r.bottom) << c.what;
+        }
+    }
+}
+
+TEST(ReportedForeground, AnswersOnlyForTheLatestWindowAndInOrder) {
+    winapi::ReportedForeground reported;
+    ASSERT_TRUE(reported.Accept({2, "a", "Editor", 0, 0, 100, 50, false}));
+    const HWND a = reported.GetForegroundWindow();
+    EXPECT_FALSE(reported.Accept({1, "b", "Mail", 0, 0, 100, 50, false}));  // out of order
+    EXPECT_EQ(a, reported.GetForegroundWindow());
+    ASSERT_TRUE(reported.Accept({3, "a", "Editor", 5, 5, 100, 50, true}));  // same window, moved
+    EXPECT_EQ(a, reported.GetForegroundWindow());
+    EXPECT_TRUE(reported.IsIconic(a));
+    ASSERT_TRUE(reported.Accept({4, "b", "Mail", 0, 0, 100, 50, false}));
+    const HWND b = reported.GetForegroundWindow();
+    EXPECT_NE(a, b);
+    RECT r{};
+    char buffer[8] = "stale";
+    EXPECT_FALSE(reported.GetWindowRect(a, &r));  // a window reported earlier has gone
+    EXPECT_EQ(0, reported.GetWindowTextA(a, buffer, sizeof buffer));
+    EXPECT_STREQ("", buffer);
+    EXPECT_FALSE(reported.IsIconic(a));
+    reported.Forget();
+    EXPECT_EQ(nullptr, reported.GetForegroundWindow());
+    EXPECT_FALSE(reported.GetWindowRect(b, &r));
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+"""A private Wayland session for end-to-end tests, shared by every desktop.
+
+The compositor, its XWayland, the test windows and KELTOS run as one ordinary user (compositors
+refuse root, and XWayland's authorisation then lets the same user in), with a runtime directory
+and a session bus of their own. What differs between desktops is only how the compositor starts
+and how it is asked about its windows: a `Desktop` subclass per desktop says that, and the list of
+cases in test_wayland.py runs against each.
+
+Tools that are missing fail the test with the Debian package to install; nothing is skipped.
+"""
+
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+USER = "keltos-test"
+DEBIAN_PYTHON = "/usr/bin/python3"  # the one that sees python3-gi
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def require(tool, package):
+    """Path of a tool, or an error naming the package that brings it."""
+    path = shutil.which(tool) if "/" not in tool else (tool if os.access(tool, os.X_OK) else None)
+    if not path:
+        raise RuntimeError(f"'{tool}' is missing: install it with 'apt-get install {package}' "
+                           "(make test does this)")
+    return path
+
+
+def artifacts():
+    path = os.environ.get("KELTOS_ARTIFACTS", "/tmp/keltos-artifacts")
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+def binary():
+    path = os.environ.get("KELTOS_BIN")
+    if not path or not os.access(path, os.X_OK):
+        raise RuntimeError("KELTOS_BIN must name the built keltos program (ctest sets it)")
+    return path
+
+
+def wait_for(probe, seconds, what, interval=0.05):
+    """The first true value `probe` returns within `seconds`, else an AssertionError."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {seconds} s waiting for {what}")
+        time.sleep(interval)
+
+
+class Desktop:
+    """How one desktop starts and how it is asked. Subclasses fill in every method."""
+
+    name = ""
+    # Environment KELTOS and the test windows get besides WAYLAND_DISPLAY, DISPLAY, XAUTHORITY
+    # and the session bus (which the session sets from what start() puts into session.env).
+    session_env = {}
+
+    def start(self, session):
+        """Starts the compositor with XWayland as session.user; fills session.env with
+        WAYLAND_DISPLAY, DISPLAY, XAUTHORITY (and SWAYSOCK where it applies)."""
+        raise NotImplementedError
+
+    def focus(self, session, title):
+        """Gives the focus to the window with this exact title."""
+        raise NotImplementedError
+
+    def minimize(self, session, title):
+        raise NotImplementedError
+
+    def frame(self, session, title):
+        """(x, y, width, height) of the window's frame as the compositor places it, in its
+        global coordinates (title bar included)."""
+        raise NotImplementedError
+
+    def bar_above(self, session, title):
+        """Whether the bar is stacked above the window with this title."""
+        raise NotImplementedError
+
+    def stop(self, session):
+        """Anything start() left that the session does not end itself."""
+
+
+class Session:
+    """One desktop's session: user, runtime directory, session bus, compositor, windows."""
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.user = USER
+        self.env = {}
+        self._processes = []
+        self._logs = []
+        self.runtime = None
+
+    # -- set-up and tear-down ---------------------------------------------------------------
+
+    def start(self):
+        try:
+            self._make_user()
+            self.runtime = tempfile.mkdtemp(prefix=f"keltos-{self.desktop.name}-")
+            os.chmod(self.runtime, 0o700)
+            os.chown(self.runtime, self.uid, self.gid)
+            self.env = {
+                "HOME": self.home,
+                "USER": self.user,
+                "XDG_RUNTIME_DIR": self.runtime,
+                "PATH": "/usr/local/bin:/usr/bin:/bin",
+                "LANG": "C.UTF-8",
+            }
+            self._start_bus()
+            self.desktop.start(self)
+            self.env.update(self.desktop.session_env)
+        except BaseException:
+            self.stop()
+            raise
+
+    def stop(self):
+        try:
+            self.desktop.stop(self)
+        finally:
+            for process in reversed(self._processes):
+                self._end(process)
+            self._processes.clear()
+            for log in self._logs:
+                log.close()
+            self._logs.clear()
+            if self.runtime:
+                shutil.rmtree(self.runtime, ignore_errors=True)
+                self.runtime = None
+
+    def _make_user(self):
+        try:
+            entry = pwd.getpwnam(self.user)
+        except KeyError:
+            subprocess.run([require("useradd", "passwd"), "-m", self.user], check=True)
+            entry = pwd.getpwnam(self.user)
+        self.uid, self.gid, self.home = entry.pw_uid, entry.pw_gid, entry.pw_dir
+
+    def _start_bus(self):
+        address = f"unix:path={self.runtime}/bus"
+        self.spawn([require("dbus-daemon", "dbus"), "--session", "--nofork",
+                    f"--address={address}"], "dbus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        wait_for(lambda: os.path.exists(f"{self.runtime}/bus"), 10, "the session bus")
+
+    @staticmethod
+    def _end(process, grace=3):
+        if process.poll() is not None:
+            return
+        try:
+            os.killpg(process.pid, signal.SIGTERM)
+            process.wait(timeout=grace)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            process.wait(timeout=grace)
+
+    # -- processes as the session's user -------------------------------------------------
+
+    def spawn(self, argv, log_name, env=None, stdout=None):
+        """Starts argv as the session's user in its own process group; its stderr (and stdout
+        unless given) goes to the artifacts folder as <desktop>-<log_name>.log."""
+        log = open(os.path.join(artifacts(), f"{self.desktop.name}-{log_name}.log"), "ab")
+        self._logs.append(log)
+        full_env = dict(self.env)
+        full_env.update(env or {})
+        process = subprocess.Popen(
+            argv, env=full_env, user=self.uid, group=self.gid, extra_groups=[],
+            stdout=stdout if stdout is not None else log, stderr=log, start_new_session=True,
+            cwd=self.home)
+        self._processes.append(process)
+        return process
+
+    def run(self, *argv, env=None, check=True, timeout=20):
+        """Runs a short command as the session's user; returns its stdout."""
+        full_env = dict(self.env)
+        full_env.update(env or {})
+        result = subprocess.run(argv, env=full_env, user=self.uid, group=self.gid,
+                                extra_groups=[], capture_output=True, text=True, timeout=timeout,
+                                cwd=self.home)
+        if check and result.returncode != 0:
+            raise AssertionError(f"{argv} failed ({result.returncode}): {result.stderr.strip()}")
+        return result.stdout
+
+    def end(self, process):
+        """Ends one process started by spawn()."""
+        self._end(process)
+        if process in self._processes:
+            self._processes.remove(process)
+
+    # -- the test's windows and KELTOS ---------------------------------------------------
+
+    def window(self, title, native=True):
+        """A GTK 3 window titled `title`: a native Wayland one, or with native False an X11 one
+        through XWayland. Returns once the compositor has it."""
+        require(DEBIAN_PYTHON, "python3")
+        backend = "wayland" if native else "x11"
+        return self.spawn([DEBIAN_PYTHON, os.path.join(HERE, "gtk_window.py"), title],
+                          f"window-{title.split()[0]}", env={"GDK_BACKEND": backend})
+
+    def start_keltos(self):
+        return self.spawn([binary()], "keltos")
+
+    def x(self, *argv):
+        """An X11 tool against XWayland, as the session's user."""
+        return self.run(*argv)
+
+    def bar(self):
+        """The bar's X11 window id, once XWayland shows it."""
+        xdotool = require("xdotool", "xdotool")
+
+        def find():
+            out = self.run(xdotool, "search", "--onlyvisible", "--name", "^KELTOS - ", check=False)
+            ids = out.split()
+            return int(ids[0]) if ids else None
+
+        return wait_for(find, 15, "the KELTOS window on XWayland")
+
+    def bar_geometry(self, bar):
+        """(x, y, width, height) of the bar in XWayland's root coordinates."""
+        out = self.run(require("xwininfo", "x11-utils"), "-id", str(bar))
+        values = {}
+        for line in out.splitlines():
+            key, _, value = line.strip().partition(":")
+            values[key] = value.strip()
+        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+                int(values["Width"]), int(values["Height"]))
+
+    def bar_title(self, bar):
+        out = self.run(require("xprop", "x11-utils"), "-id", str(bar), "WM_NAME")
+        return out.partition("=")[2].strip().strip('"')

@@ -1,0 +1,87 @@
+"""The bar docking on native Wayland and XWayland windows, on every desktop that has a provider.
+
+One list of cases; each desktop adds only how it starts and how it is asked (its Desktop in
+desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
+"""
+
+import time
+import unittest
+
+from session import Session, wait_for
+
+RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
+TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
+TICK = 1.0        # the docking tick
+A, B, C = "Editor A", "Mail B", "Terminal C"  # A and B native, C an X11 window
+LOOKALIKE = "KELTOS look-alike"
+
+
+class DockingCases:
+    """Mixed into one TestCase per desktop, which sets `desktop`."""
+
+    desktop = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.session = Session(cls.desktop)
+        cls.session.start()
+        try:
+            cls.session.window(A, native=True)
+            cls.session.window(B, native=True)
+            cls.session.window(C, native=False)
+            cls.session.window(LOOKALIKE, native=True)
+            for title in (A, B, C, LOOKALIKE):
+                wait_for(lambda t=title: cls._has(t), 15, f"the window '{title}'")
+            cls.keltos = cls.session.start_keltos()
+            cls.bar = cls.session.bar()
+        except BaseException:
+            cls.session.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.stop()
+
+    @classmethod
+    def _has(cls, title):
+        try:
+            return cls.desktop.frame(cls.session, title) is not None
+        except AssertionError:
+            return False
+
+    def expected(self, title):
+        x, y, width, _ = self.desktop.frame(self.session, title)
+        return (x + width - RIGHT_INSET - 306, y + TOP_INSET)
+
+    def position(self):
+        return self.session.bar_geometry(self.bar)[:2]
+
+    def dock_on(self, title):
+        self.desktop.focus(self.session, title)
+        wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
+                 f"the bar on '{title}' at {self.expected(title)} (it is at {self.position()})")
+
+    def test_follows_each_window_in_turn(self):
+        for title in (A, B, C, A):
+            with self.subTest(window=title):
+                self.dock_on(title)
+                self.assertEqual((306, 19), self.session.bar_geometry(self.bar)[2:])
+                self.assertTrue(self.desktop.bar_above(self.session, title),
+                                f"the bar is not above '{title}'")
+        self.assertRegex(self.session.bar_title(self.bar), r"^KELTOS - \d\d:\d\d:\d\d$")
+
+    def test_lookalike_is_not_followed(self):
+        self.dock_on(B)
+        self.desktop.focus(self.session, LOOKALIKE)
+        time.sleep(2 * TICK + 0.5)
+        self.assertEqual(self.expected(B), self.position())
+
+    def test_minimized_window_is_not_followed(self):
+        self.dock_on(A)
+        self.desktop.minimize(self.session, A)
+        time.sleep(2 * TICK + 0.5)
+        # Wherever the focus went, the bar is never placed by the minimized window's frame.
+        self.assertIsNone(self.keltos.poll(), "keltos ended")
+        x, y = self.position()
+        self.assertTrue(0 <= x < 1600 and 0 <= y < 900, f"the bar went off the screen: {x},{y}")
+        self.desktop.focus(self.session, A)  # restores it for the other cases

@@ -1,0 +1,62 @@
+// The window API of mdlAPI.h on Linux, answered by one desktop provider per run.
+//
+// An X11 client sees other programs' windows only where the desktop lets it: any EWMH window
+// manager on X11 tells it everything, while a Wayland compositor hides its native windows from
+// XWayland and tells about them only through a channel of its own (a KWin script, a GNOME Shell
+// extension, sway's IPC). The provider is chosen once, from the session, the first time the
+// window API is called; every call after that goes to it. One file per provider.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "winapi/mdlAPI.h"
+
+namespace winapi {
+
+// USER32's calls as one desktop answers them; each behaves as its namesake in mdlAPI.h.
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+    virtual HWND GetForegroundWindow() = 0;
+    virtual int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) = 0;
+    virtual BOOL GetWindowRect(HWND hWnd, RECT* rect) = 0;
+    virtual BOOL IsIconic(HWND hWnd) = 0;
+    virtual BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
+                              UINT flags) = 0;
+};
+
+enum class DesktopKind {
+    Ewmh,        // X11, any EWMH window manager (or none)
+    KWin,        // KDE Plasma on Wayland
+    GnomeShell,  // GNOME on Wayland
+    Sway,        // sway, or any compositor that serves its IPC
+};
+
+// What the session says about itself, read from the environment and the session bus.
+struct SessionFacts {
+    std::string sessionType;       // XDG_SESSION_TYPE
+    std::string currentDesktop;    // XDG_CURRENT_DESKTOP, a colon-separated list
+    std::string waylandDisplay;    // WAYLAND_DISPLAY
+    std::string swaySock;          // SWAYSOCK
+    bool kwinOnBus = false;        // org.kde.KWin answers on the session bus
+    bool gnomeShellOnBus = false;  // org.gnome.Shell answers on the session bus
+};
+
+const char* DesktopName(DesktopKind kind);
+
+// The provider for a session. Pure: the same facts always give the same provider.
+DesktopKind ChooseDesktop(const SessionFacts& facts);
+
+// A window of this process's own toolkit. A provider asked to show and activate such a window
+// asks the toolkit to do it (so the toolkit knows it is visible) instead of mapping it behind
+// the toolkit's back.
+void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate);
+// The toolkit's way of showing an adopted window; null for any other window.
+const std::function<void()>* AdoptedWindow(HWND hWnd);
+
+// The providers. Each is made once, after the toolkit exists.
+std::unique_ptr<Desktop> MakeEwmhDesktop();
+
+}  // namespace winapi
