@@ -38,7 +38,8 @@ def png_size(path):
 def run(*args, **kw):
     done = subprocess.run(list(args), capture_output=True, text=True, **kw)
     if done.returncode != 0:
-        raise AssertionError(f"{' '.join(args)} failed ({done.returncode}): {done.stderr}")
+        raise AssertionError(f"{' '.join(args)} failed ({done.returncode}): "
+                             f"{done.stderr}{done.stdout}")
     return done.stdout
 
 
@@ -74,7 +75,8 @@ class Installed(unittest.TestCase):
         run(require_tool("appstreamcli", "appstream"), "validate", "--no-net", metainfo)
         component = ElementTree.parse(metainfo).getroot()
         launchable = component.find("launchable[@type='desktop-id']").text
-        self.assertTrue(os.path.isfile(os.path.join(root, "usr/share/applications", launchable)))
+        self.assertTrue(os.path.isfile(os.path.join(root, "usr/share/applications", launchable)),
+                        f"the AppStream launchable {launchable} is not installed")
         return entry["Desktop Entry"]["Exec"], component
 
     def test_make_install_honours_prefix_and_destdir(self):
@@ -141,7 +143,7 @@ class WindowsZip(unittest.TestCase):
                 # The read-me carries KELTOS's licence and those of the runtime linked in.
                 for name in ("LICENSE", "packaging/windows-runtime-licences.txt"):
                     with open(os.path.join(SOURCE, name)) as f:
-                        self.assertIn(f.read().strip(), readme, name)
+                        self.assertTrue(f.read().strip() in readme, f"{name} is not in README.txt")
         finally:
             shutil.rmtree(out, ignore_errors=True)
 
