@@ -5,6 +5,7 @@ Xvfb."""
 
 import configparser
 import glob
+import gzip
 import os
 import shutil
 import struct
@@ -35,6 +36,14 @@ def png_size(path):
     return struct.unpack(">II", head[16:24])
 
 
+def project_version():
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("CMAKE_PROJECT_VERSION:"):
+                return line.split("=", 1)[1].strip()
+    raise RuntimeError(f"no project version in {BUILD}/CMakeCache.txt")
+
+
 def run(*args, **kw):
     done = subprocess.run(list(args), capture_output=True, text=True, **kw)
     if done.returncode != 0:
@@ -48,6 +57,7 @@ class Installed(unittest.TestCase):
         if not os.path.isdir(BUILD):
             raise RuntimeError("KELTOS_BUILD_DIR must name the Linux build folder (ctest sets it)")
         self.root = tempfile.mkdtemp(prefix="keltos-root-")
+        self.version = project_version()
 
     def tearDown(self):
         shutil.rmtree(self.root, ignore_errors=True)
@@ -77,7 +87,13 @@ class Installed(unittest.TestCase):
         launchable = component.find("launchable[@type='desktop-id']").text
         self.assertTrue(os.path.isfile(os.path.join(root, "usr/share/applications", launchable)),
                         f"the AppStream launchable {launchable} is not installed")
-        return entry["Desktop Entry"]["Exec"], component
+        # The changelog, the newest AppStream release and the manual page name this version.
+        with gzip.open(os.path.join(root, "usr/share/doc/keltos/changelog.gz"), "rt") as f:
+            newest = f.readline()
+        releases = [newest.split()[1], component.find("releases/release").get("version")]
+        self.assertEqual(releases, [f"({self.version})", self.version])
+        self.assertIn(f"KELTOS {self.version}", page.stdout)
+        return entry["Desktop Entry"]["Exec"]
 
     def test_make_install_honours_prefix_and_destdir(self):
         run("cmake", "--install", BUILD, "--prefix", "/usr",
@@ -102,11 +118,8 @@ class Installed(unittest.TestCase):
                                       "error,warning", deb], capture_output=True, text=True)
             self.assertEqual(lintian.returncode, 0, lintian.stdout + lintian.stderr)
             run("dpkg", "-x", deb, self.root)
-            command, component = self.check_tree(self.root)
-            command = command.split()[0]
-            version = run("dpkg-deb", "-f", deb, "Version").strip()
-            self.assertEqual(component.find("releases/release").get("version"), version,
-                             "the newest AppStream release is not the package's version")
+            self.assertEqual(run("dpkg-deb", "-f", deb, "Version").strip(), self.version)
+            command = self.check_tree(self.root).split()[0]
             program = os.path.join(self.root, "usr/bin", command)
             with XSession() as session:
                 process = subprocess.Popen([program], env=session.env(),
