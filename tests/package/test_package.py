@@ -92,7 +92,7 @@ class Installed(unittest.TestCase):
             newest = f.readline()
         releases = [newest.split()[1], component.find("releases/release").get("version")]
         self.assertEqual(releases, [f"({self.version})", self.version])
-        self.assertIn(f"KELTOS {self.version}", page.stdout)
+        self.assertIn(f"KELTOS {self.version}", page.stdout.strip().splitlines()[-1])
         return entry["Desktop Entry"]["Exec"]
 
     def test_make_install_honours_prefix_and_destdir(self):
