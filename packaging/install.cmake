@@ -24,7 +24,8 @@ foreach(size 16x16 32x32)
   install(FILES ${KELTOS_ICON_DIR}/${size}/keltos.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}/apps)
 endforeach()
-install(FILES packaging/org.keltos.keltos.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES packaging/org.keltos.keltos.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES packaging/copyright DESTINATION ${KELTOS_DOCDIR})
 
 # The manual page and the changelog go in compressed as Debian wants them: gzip -9 with no name
@@ -33,10 +34,11 @@ find_program(KELTOS_GZIP gzip REQUIRED)
 set(KELTOS_GZ_DIR ${CMAKE_CURRENT_BINARY_DIR}/gz)
 set(KELTOS_GZ_FILES)
 foreach(source keltos.1 changelog)
-  set(gz ${KELTOS_GZ_DIR}/${source}.gz)
+  set(copy ${KELTOS_GZ_DIR}/${source})
+  set(gz ${copy}.gz)
   add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${source} ${KELTOS_GZ_DIR}/${source}
-    COMMAND ${KELTOS_GZIP} -9nf ${KELTOS_GZ_DIR}/${source}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/packaging/${source} ${copy}
+    COMMAND ${KELTOS_GZIP} -9nf ${copy}
     DEPENDS packaging/${source}
     COMMENT "Compressing ${source}"
     VERBATIM)
@@ -50,7 +52,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME keltos)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "KELTOS developers <dev@keltos.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "topmost stopwatch bar that rides on the active window's title bar")
+# The synopsis, then the extended description from its file (no double quotes in it: CPack 3.25
+# writes them as &quot;).
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "topmost stopwatch bar that rides on the active window's title bar")
 set(CPACK_PACKAGE_DESCRIPTION_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/description.txt)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://keltos.org/)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
