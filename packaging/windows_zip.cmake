@@ -1,4 +1,6 @@
-# Packs KELTOS.exe and its read-me into one zip for Windows users.
+# Packs KELTOS.exe and its read-me into one zip for Windows users. The read-me ends with the
+# licences: KELTOS's own and those of the compiler runtime linked into the exe. Its lines end in
+# CR LF, so that every Notepad shows them.
 #   cmake -DWIN32_DIR=build/win32 -DOUT=build/packages/KELTOS-1.00-win32.zip -P windows_zip.cmake
 foreach(var WIN32_DIR OUT)
   if(NOT DEFINED ${var})
@@ -15,7 +17,12 @@ set(stage ${out_dir}/KELTOS-win32)
 file(REMOVE_RECURSE ${stage})
 file(MAKE_DIRECTORY ${stage})
 file(COPY ${exe} DESTINATION ${stage})
-file(COPY_FILE ${CMAKE_CURRENT_LIST_DIR}/README-windows.txt ${stage}/README.txt)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/README-windows.txt readme)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/../LICENSE licence)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/windows-runtime-licences.txt runtime)
+string(CONCAT readme "${readme}" "\n\nLicence\n=======\n\n" "${licence}" "\n\n" "${runtime}")
+string(REPLACE "\n" "\r\n" readme "${readme}")
+file(WRITE ${stage}/README.txt "${readme}")
 file(REMOVE ${out})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${out} --format=zip KELTOS.exe README.txt
                 WORKING_DIRECTORY ${stage} RESULT_VARIABLE failed)

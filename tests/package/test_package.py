@@ -1,9 +1,11 @@
 """Installing KELTOS as a user would: `make install` into a staging root, and the Debian package,
-unpacked into a throw-away root, checked for its files and dependencies and started from its
-desktop entry under Xvfb."""
+unpacked into a throw-away root, checked for its files and dependencies, checked by Debian's own
+tools (lintian, appstreamcli, man, desktop-file-validate) and started from its desktop entry under
+Xvfb."""
 
 import configparser
 import glob
+import gzip
 import os
 import shutil
 import struct
@@ -11,15 +13,20 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from xsession import XSession, require  # noqa: E402
 
 BUILD = os.environ.get("KELTOS_BUILD_DIR", "")
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+METAINFO = "usr/share/metainfo/org.keltos.keltos.metainfo.xml"
+MANUAL = "usr/share/man/man1/keltos.1.gz"
 FILES = ["usr/bin/keltos", "usr/share/applications/keltos.desktop",
          "usr/share/icons/hicolor/16x16/apps/keltos.png",
-         "usr/share/icons/hicolor/32x32/apps/keltos.png"]
+         "usr/share/icons/hicolor/32x32/apps/keltos.png", METAINFO, MANUAL,
+         "usr/share/doc/keltos/copyright", "usr/share/doc/keltos/changelog.gz"]
 
 
 def png_size(path):
@@ -29,10 +36,19 @@ def png_size(path):
     return struct.unpack(">II", head[16:24])
 
 
+def project_version():
+    with open(os.path.join(BUILD, "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("CMAKE_PROJECT_VERSION:"):
+                return line.split("=", 1)[1].strip()
+    raise RuntimeError(f"no project version in {BUILD}/CMakeCache.txt")
+
+
 def run(*args, **kw):
     done = subprocess.run(list(args), capture_output=True, text=True, **kw)
     if done.returncode != 0:
-        raise AssertionError(f"{' '.join(args)} failed ({done.returncode}): {done.stderr}")
+        raise AssertionError(f"{' '.join(args)} failed ({done.returncode}): "
+                             f"{done.stderr}{done.stdout}")
     return done.stdout
 
 
@@ -41,6 +57,7 @@ class Installed(unittest.TestCase):
         if not os.path.isdir(BUILD):
             raise RuntimeError("KELTOS_BUILD_DIR must name the Linux build folder (ctest sets it)")
         self.root = tempfile.mkdtemp(prefix="keltos-root-")
+        self.version = project_version()
 
     def tearDown(self):
         shutil.rmtree(self.root, ignore_errors=True)
@@ -57,6 +74,25 @@ class Installed(unittest.TestCase):
         entry = configparser.ConfigParser(interpolation=None)
         entry.read(desktop)
         self.assertEqual(entry["Desktop Entry"]["Icon"], "keltos")
+        # The manual page renders with no complaint from groff, and names the program.
+        page = subprocess.run([require_tool("man", "man-db"), "--warnings", "-l",
+                               os.path.join(root, MANUAL)], capture_output=True, text=True,
+                              env=dict(os.environ, MANWIDTH="80", MAN_KEEP_FORMATTING=""))
+        self.assertEqual((page.returncode, page.stderr), (0, ""), page.stderr)
+        self.assertRegex(page.stdout, r"NAME\s+keltos\s+-\s")
+        # The AppStream metadata is valid and launches the desktop entry installed beside it.
+        metainfo = os.path.join(root, METAINFO)
+        run(require_tool("appstreamcli", "appstream"), "validate", "--no-net", metainfo)
+        component = ElementTree.parse(metainfo).getroot()
+        launchable = component.find("launchable[@type='desktop-id']").text
+        self.assertTrue(os.path.isfile(os.path.join(root, "usr/share/applications", launchable)),
+                        f"the AppStream launchable {launchable} is not installed")
+        # The changelog, the newest AppStream release and the manual page name this version.
+        with gzip.open(os.path.join(root, "usr/share/doc/keltos/changelog.gz"), "rt") as f:
+            newest = f.readline()
+        releases = [newest.split()[1], component.find("releases/release").get("version")]
+        self.assertEqual(releases, [f"({self.version})", self.version])
+        self.assertIn(f"KELTOS {self.version}", page.stdout.strip().splitlines()[-1])
         return entry["Desktop Entry"]["Exec"]
 
     def test_make_install_honours_prefix_and_destdir(self):
@@ -77,7 +113,12 @@ class Installed(unittest.TestCase):
                 self.assertIn(library, control)
             # Every dependency can be met by Debian's own packages (apt's dry run).
             run("apt-get", "install", "--simulate", "--no-install-recommends", deb)
+            # Debian's checks of a package: no error and no warning (lintian's notes may stay).
+            lintian = subprocess.run([require_tool("lintian", "lintian"), "--fail-on",
+                                      "error,warning", deb], capture_output=True, text=True)
+            self.assertEqual(lintian.returncode, 0, lintian.stdout + lintian.stderr)
             run("dpkg", "-x", deb, self.root)
+            self.assertEqual(run("dpkg-deb", "-f", deb, "Version").strip(), self.version)
             command = self.check_tree(self.root).split()[0]
             program = os.path.join(self.root, "usr/bin", command)
             with XSession() as session:
@@ -104,14 +145,18 @@ class WindowsZip(unittest.TestCase):
         out = tempfile.mkdtemp(prefix="keltos-zip-")
         try:
             archive = os.path.join(out, "KELTOS-1.00-win32.zip")
-            script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
-                                  "packaging", "windows_zip.cmake")
+            script = os.path.join(SOURCE, "packaging", "windows_zip.cmake")
             run("cmake", f"-DWIN32_DIR={win32}", f"-DOUT={archive}", "-P", script)
             with zipfile.ZipFile(archive) as z:
                 self.assertEqual(sorted(z.namelist()), ["KELTOS.exe", "README.txt"])
                 with open(exe, "rb") as f:
                     self.assertEqual(z.read("KELTOS.exe"), f.read())
-                self.assertIn(b"KELTOS.exe", z.read("README.txt"))
+                readme = z.read("README.txt").decode().replace("\r\n", "\n")
+                self.assertIn("KELTOS.exe", readme)
+                # The read-me carries KELTOS's licence and those of the runtime linked in.
+                for name in ("LICENSE", "packaging/windows-runtime-licences.txt"):
+                    with open(os.path.join(SOURCE, name)) as f:
+                        self.assertTrue(f.read().strip() in readme, f"{name} is not in README.txt")
         finally:
             shutil.rmtree(out, ignore_errors=True)
 
