@@ -4,10 +4,12 @@ One list of cases; each desktop adds only how it starts and how it is asked (its
 desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 """
 
+import os
 import time
 import unittest
 
-from session import Session, wait_for
+from gnome import GnomeShell
+from session import Session, artifacts, binary, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
@@ -85,3 +87,32 @@ class DockingCases:
         x, y = self.position()
         self.assertTrue(0 <= x < 1600 and 0 <= y < 900, f"the bar went off the screen: {x},{y}")
         self.desktop.focus(self.session, A)  # restores it for the other cases
+
+
+class Gnome(DockingCases, unittest.TestCase):
+    desktop = GnomeShell()
+
+    def test_without_the_extension_says_how_to_enable_it_and_keeps_counting(self):
+        session, shell = self.session, self.desktop
+        command = f"gnome-extensions enable {shell.uuid}"
+        session.run("gnome-extensions", "disable", shell.uuid)
+        log = os.path.join(artifacts(), "gnome-keltos-without-extension.log")
+        open(log, "w").close()
+        keltos = session.spawn([binary()], "keltos-without-extension")
+        try:
+            said = lambda: open(log, encoding="utf-8", errors="replace").read().count(command)
+            wait_for(said, 10, f"'{command}' on KELTOS's stderr")
+            bar = int(wait_for(lambda: session.run(
+                "xdotool", "search", "--onlyvisible", "--pid", str(keltos.pid), "--name",
+                "^KELTOS - ", check=False).split(), 15, "the second KELTOS window")[0])
+            where = session.bar_geometry(bar)[:2]
+            session.run("xdotool", "mousemove", "--window", str(bar), "170", "9", "click", "1")
+            self.desktop.focus(session, A)
+            time.sleep(2 * TICK + 0.5)
+            self.assertEqual(where, session.bar_geometry(bar)[:2], "the bar moved")
+            self.assertNotEqual("KELTOS - 00:00:00", session.bar_title(bar), "it is not counting")
+            self.assertIsNone(keltos.poll(), "keltos ended")
+            self.assertEqual(1, said(), "the message came more than once")
+        finally:
+            session.end(keltos)
+            session.run("gnome-extensions", "enable", shell.uuid)
