@@ -39,5 +39,5 @@ include(CPack)
 # GNOME Wayland session installs this component alone for the user, under ~/.local.
 install(DIRECTORY ${KELTOS_GNOME_EXTENSION_DIR}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions COMPONENT gnome-shell-extension)
-install(CODE "message(STATUS \"KELTOS's GNOME Shell extension: turn it on with 'gnome-extensions enable ${KELTOS_GNOME_EXTENSION_UUID}'; a new log-in may be needed first\")"
+install(CODE "message(STATUS \"KELTOS's GNOME Shell extension is installed; unless it is on already, turn it on with:  gnome-extensions enable ${KELTOS_GNOME_EXTENSION_UUID}  (a new log-in may be needed first)\")"
         COMPONENT gnome-shell-extension)

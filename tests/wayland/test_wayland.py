@@ -4,6 +4,7 @@ One list of cases; each desktop adds only how it starts and how it is asked (its
 desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 """
 
+import ast
 import os
 import time
 import unittest
@@ -92,6 +93,26 @@ class DockingCases:
 class Gnome(DockingCases, unittest.TestCase):
     desktop = GnomeShell()
 
+    def test_follows_the_focused_window_as_it_moves(self):
+        self.dock_on(B)
+        x, y, width, height = self.desktop.frame(self.session, B)
+        self.desktop.eval(self.session, f"{self.desktop._window(B)}.move_resize_frame("
+                          f"true, {x + 50}, {y + 40}, {width - 30}, {height})")
+        wait_for(lambda: self.desktop.frame(self.session, B)[:3] == [x + 50, y + 40, width - 30],
+                 5, "GNOME Shell to move the window")
+        wait_for(lambda: self.position() == self.expected(B), 2 * TICK + 1,
+                 f"the bar on the moved '{B}' at {self.expected(B)} (it is at {self.position()})")
+
+    def test_extension_tells_no_more_than_five_characters_of_the_title(self):
+        self.desktop.focus(self.session, A)
+        reply = self.session.run("gdbus", "call", "--session", "--dest", "org.gnome.Shell",
+                                 "--object-path", "/io/github/keltos/Focus", "--method",
+                                 "io.github.keltos.Focus.GetFocus")
+        _, _, title, *frame, minimized = ast.literal_eval(
+            reply.replace("uint64 ", "").replace("true", "True").replace("false", "False"))
+        self.assertEqual(("Edito", self.desktop.frame(self.session, A), False),
+                         (title, frame, minimized))
+
     def test_without_the_extension_says_how_to_enable_it_and_keeps_counting(self):
         session, shell = self.session, self.desktop
         command = f"gnome-extensions enable {shell.uuid}"
@@ -100,7 +121,10 @@ class Gnome(DockingCases, unittest.TestCase):
         open(log, "w").close()
         keltos = session.spawn([binary()], "keltos-without-extension")
         try:
-            said = lambda: open(log, encoding="utf-8", errors="replace").read().count(command)
+            def said():
+                with open(log, encoding="utf-8", errors="replace") as text:
+                    return text.read().count(command)
+
             wait_for(said, 10, f"'{command}' on KELTOS's stderr")
             bar = int(wait_for(lambda: session.run(
                 "xdotool", "search", "--onlyvisible", "--pid", str(keltos.pid), "--name",
