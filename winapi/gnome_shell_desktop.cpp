@@ -5,7 +5,8 @@
 // and whether it is minimized. The extension is asked once at start and then signals every
 // change; replies and signals arrive in Qt's event loop between ticks, so no call here ever waits
 // on the bus. What it reports is checked by ReportedForeground. The bar itself is an XWayland
-// window and places itself, and keeps itself above, over EWMH as on X11.
+// window and places itself, and keeps itself above, over EWMH as on X11. The shell's frame
+// rectangles are taken as XWayland's root coordinates, which they are at a display scale of 1.
 // Does not support: following anything without the extension. When GNOME Shell does not answer
 // for it (not installed, not enabled, or installed after the log-in), there is no foreground
 // window, so the bar stays where it is and keeps counting; stderr says once how to enable it.
