@@ -11,8 +11,9 @@ packages=(
   dbus at-spi2-core python3-pyatspi desktop-file-utils
   libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
   # GNOME Shell on Wayland, headless, for the docking test with KELTOS's extension: the shell,
-  # gdbus and gsettings, and GTK 3 test windows from Debian's python.
-  gnome-shell libglib2.0-bin python3-gi gir1.2-gtk-3.0
+  # gdbus and gsettings, gjs for the extension's own test, and GTK 3 test windows from Debian's
+  # python.
+  gnome-shell libglib2.0-bin gjs dbus-daemon python3-gi gir1.2-gtk-3.0
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   # KELTOS.exe is cross-built, and tested under 32-bit Wine.

@@ -27,4 +27,9 @@ set(KELTOS_GNOME_EXTENSION_DIR ${CMAKE_CURRENT_BINARY_DIR}/gnome-shell/${KELTOS_
 file(READ ${source}/focus_reporter.js FOCUS_REPORTER)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source}/focus_reporter.js)
 configure_file(${source}/extension-${entry}.js ${KELTOS_GNOME_EXTENSION_DIR}/extension.js @ONLY)
+# Both entries, for the test that loads each under gjs.
+foreach(each 43 45)
+  configure_file(${source}/extension-${each}.js
+                 ${CMAKE_CURRENT_BINARY_DIR}/gnome-shell/entries/shell${each}/extension.js @ONLY)
+endforeach()
 configure_file(${source}/metadata.json.in ${KELTOS_GNOME_EXTENSION_DIR}/metadata.json @ONLY)
