@@ -16,6 +16,7 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QObject>
+#include <QTimer>
 #include <cstdint>
 #include <cstdio>
 
@@ -30,8 +31,10 @@ namespace {
 const QString kService = QStringLiteral("org.gnome.Shell");
 const QString kPath = QStringLiteral("/io/github/keltos/Focus");
 const QString kInterface = QStringLiteral("io.github.keltos.Focus");
-// A shell that takes longer than this is treated as one without the extension, for now.
+// How long a question waits for the shell, and the pause before it is asked again when the
+// shell did not answer in time.
 constexpr int kAskTimeoutMs = 3000;
+constexpr int kAskAgainMs = 1000;
 
 bool Reported(HWND hWnd) {
     return reinterpret_cast<std::uintptr_t>(hWnd) >= ReportedForeground::kFirstHandle;
@@ -96,7 +99,13 @@ class FocusChannel : public QObject {
                 QDBusPendingReply<qulonglong, QString, QString, int, int, int, int, bool> reply =
                     *call;
                 if (reply.isError()) {
-                    SayHowToEnable(reply.error().message());
+                    const QDBusError::ErrorType type = reply.error().type();
+                    // A shell that is busy (at log-in, say) is asked again a little later.
+                    if (type == QDBusError::NoReply || type == QDBusError::Timeout ||
+                        type == QDBusError::TimedOut)
+                        QTimer::singleShot(kAskAgainMs, this, [this] { Ask(); });
+                    else
+                        SayHowToEnable(reply.error().message());
                     return;
                 }
                 Take(reply.argumentAt<0>(), reply.argumentAt<1>(), reply.argumentAt<2>(),
