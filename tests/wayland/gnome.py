@@ -85,6 +85,14 @@ class GnomeShell(Desktop):
         session.env.update({"WAYLAND_DISPLAY": WAYLAND_DISPLAY, "DISPLAY": display,
                             "XAUTHORITY": auth[0]})
 
+    def switch_extension(self, session, on):
+        """Turns KELTOS's extension on or off in the running shell, as a user would."""
+        session.run("gnome-extensions", "enable" if on else "disable", self.uuid)
+        enabled = 1  # ExtensionState.ENABLED
+        wait_for(lambda: (self.eval(session, f"Main.extensionManager.lookup('{self.uuid}')"
+                                             ".state") == enabled) == on,
+                 5, f"the extension to be {'on' if on else 'off'}")
+
     @staticmethod
     def set_extensions(session, uuids):
         session.run("gsettings", "set", "org.gnome.shell", "enabled-extensions", json.dumps(uuids))
@@ -111,31 +119,31 @@ class GnomeShell(Desktop):
             raise AssertionError(f"Eval of {code!r} failed: {text or 'not in unsafe mode'}")
         return json.loads(text) if text else None
 
-    def _window(self, title):
+    def window_js(self, title):
         """JavaScript for the window with this exact title (undefined when there is none)."""
         return ("global.get_window_actors().map(a => a.meta_window)"
                 f".find(w => w.get_title() === {json.dumps(title)})")
 
     def focus(self, session, title):
-        self.eval(session, f"Main.activateWindow({self._window(title)}, "
+        self.eval(session, f"Main.activateWindow({self.window_js(title)}, "
                            "global.get_current_time())")
         wait_for(lambda: self.eval(session, "global.display.focus_window?.get_title() ?? null")
                  == title, 5, f"GNOME Shell to focus '{title}'")
 
     def minimize(self, session, title):
-        self.eval(session, f"{self._window(title)}.minimize()")
-        wait_for(lambda: self.eval(session, f"{self._window(title)}.minimized"), 5,
+        self.eval(session, f"{self.window_js(title)}.minimize()")
+        wait_for(lambda: self.eval(session, f"{self.window_js(title)}.minimized"), 5,
                  f"'{title}' to be minimized")
 
     def frame(self, session, title):
         return self.eval(session, f"(w => w ? (r => [r.x, r.y, r.width, r.height])"
-                                  f"(w.get_frame_rect()) : null)({self._window(title)})")
+                                  f"(w.get_frame_rect()) : null)({self.window_js(title)})")
 
     def bar_above(self, session, title):
         # Every KELTOS bar is stacked above the window.
         return self.eval(session, f"""(() => {{
             const windows = global.get_window_actors().map(a => a.meta_window);
-            const other = {self._window(title)};
+            const other = {self.window_js(title)};
             const bars = windows.filter(w => (w.get_title() ?? '').startsWith('KELTOS - '));
             return bars.length > 0 && bars.every(bar =>
                 global.display.sort_windows_by_stacking([bar, other])[1] === bar);

@@ -4,7 +4,6 @@ One list of cases; each desktop adds only how it starts and how it is asked (its
 desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 """
 
-import ast
 import os
 import time
 import unittest
@@ -96,22 +95,12 @@ class Gnome(DockingCases, unittest.TestCase):
     def test_follows_the_focused_window_as_it_moves(self):
         self.dock_on(B)
         x, y, _, _ = self.desktop.frame(self.session, B)
-        self.desktop.eval(self.session, f"{self.desktop._window(B)}.move_frame(true, {x + 50}, "
+        self.desktop.eval(self.session, f"{self.desktop.window_js(B)}.move_frame(true, {x + 50}, "
                           f"{y + 40})")
         wait_for(lambda: self.desktop.frame(self.session, B)[:2] == [x + 50, y + 40], 5,
                  "GNOME Shell to move the window")
         wait_for(lambda: self.position() == self.expected(B), 2 * TICK + 1,
                  f"the bar on the moved '{B}' at {self.expected(B)} (it is at {self.position()})")
-
-    def test_extension_tells_no_more_than_five_characters_of_the_title(self):
-        self.desktop.focus(self.session, A)
-        reply = self.session.run("gdbus", "call", "--session", "--dest", "org.gnome.Shell",
-                                 "--object-path", "/io/github/keltos/Focus", "--method",
-                                 "io.github.keltos.Focus.GetFocus")
-        _, _, title, *frame, minimized = ast.literal_eval(
-            reply.replace("uint64 ", "").replace("true", "True").replace("false", "False"))
-        self.assertEqual(("Edito", self.desktop.frame(self.session, A), False),
-                         (title, frame, minimized))
 
     def second_keltos(self, name):
         """Another KELTOS, its bar's window id, and how often its stderr has said how to enable
@@ -142,7 +131,7 @@ class Gnome(DockingCases, unittest.TestCase):
     def test_without_the_extension_says_how_to_enable_it_and_keeps_counting(self):
         session, shell = self.session, self.desktop
         self.dock_on(A)
-        session.run("gnome-extensions", "disable", shell.uuid)
+        shell.switch_extension(session, False)
         try:
             keltos, bar, said = self.second_keltos("keltos-without-extension")
             try:
@@ -160,7 +149,7 @@ class Gnome(DockingCases, unittest.TestCase):
             finally:
                 session.end(keltos)
         finally:
-            session.run("gnome-extensions", "enable", shell.uuid)
+            shell.switch_extension(session, True)
 
     def test_a_shell_too_busy_to_answer_at_start_is_asked_again(self):
         self.dock_on(A)
