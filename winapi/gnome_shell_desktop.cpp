@@ -1,4 +1,5 @@
-// The window API in a GNOME Wayland session, from KELTOS's GNOME Shell extension (gnome-shell/).
+// The window API in a GNOME Wayland session, from KELTOS's GNOME Shell extension
+// (winapi/gnome-shell/).
 //
 // Supports: the window that has the focus in GNOME Shell, native Wayland and X11 alike, as the
 // extension reports it on the session bus: the first five characters of its title, its frame
