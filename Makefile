@@ -37,6 +37,9 @@ bench: linux
 	python3 bench/bench.py build/linux
 
 run: linux
+	@# GNOME on Wayland tells KELTOS the focused window only through KELTOS's extension.
+	@case "$$XDG_SESSION_TYPE:$$XDG_CURRENT_DESKTOP" in wayland:*GNOME*) \
+	  cmake --install build/linux --component gnome-shell-extension --prefix "$$HOME/.local";; esac
 	@if [ -z "$$DISPLAY" ]; then echo "make run: no X display (DISPLAY is empty); start it from a desktop session" >&2; exit 1; fi
 	build/linux/keltos
 

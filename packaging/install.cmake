@@ -64,3 +64,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from the libraries the binary 
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+# KELTOS's GNOME Shell extension, under share/gnome-shell/extensions/<uuid>. `make run` in a
+# GNOME Wayland session installs this component alone for the user, under ~/.local.
+install(DIRECTORY ${KELTOS_GNOME_EXTENSION_DIR}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions COMPONENT gnome-shell-extension)
+install(CODE "message(STATUS \"KELTOS's GNOME Shell extension is installed; unless it is on already, turn it on with:  gnome-extensions enable ${KELTOS_GNOME_EXTENSION_UUID}  (a new log-in may be needed first)\")"
+        COMPONENT gnome-shell-extension)

@@ -10,6 +10,10 @@ packages=(
   xvfb openbox x11-utils x11-xserver-utils x11-apps xdotool wmctrl imagemagick
   dbus at-spi2-core python3-pyatspi desktop-file-utils lintian appstream man-db
   libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
+  # GNOME Shell on Wayland, headless, for the docking test with KELTOS's extension: the shell,
+  # gdbus and gsettings, gjs for the extension's own test, and GTK 3 test windows from Debian's
+  # python.
+  gnome-shell libglib2.0-bin gjs dbus-daemon python3-gi gir1.2-gtk-3.0
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   # KELTOS.exe is cross-built, and tested under 32-bit Wine.

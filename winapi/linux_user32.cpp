@@ -27,8 +27,9 @@ std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
     switch (kind) {
         case DesktopKind::Ewmh:
             break;
-        case DesktopKind::KWin:
         case DesktopKind::GnomeShell:
+            return MakeGnomeShellDesktop();
+        case DesktopKind::KWin:
         case DesktopKind::Sway:
             std::fprintf(stderr,
                          "keltos: docking on %s is not available; only X11 windows are followed\n",

@@ -27,6 +27,9 @@ FILES = ["usr/bin/keltos", "usr/share/applications/keltos.desktop",
          "usr/share/icons/hicolor/16x16/apps/keltos.png",
          "usr/share/icons/hicolor/32x32/apps/keltos.png", METAINFO, MANUAL,
          "usr/share/doc/keltos/copyright", "usr/share/doc/keltos/changelog.gz"]
+# KELTOS's GNOME Shell extension; users turn it on by this folder's name.
+FILES += [f"usr/share/gnome-shell/extensions/keltos-focus@keltos.github.io/{name}"
+          for name in ("extension.js", "metadata.json")]
 
 
 def png_size(path):
