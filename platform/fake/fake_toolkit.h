@@ -134,6 +134,8 @@ class FakeToolkit : public platform::Toolkit, public platform::Clock, public pla
 
     // The run clock reads the milliseconds advanced plus this, in seconds: as after 49.7 days of
     // uptime, where a reading held in single precision would be off by up to a quarter second.
+    // For the next 47 days of advancing, readings keep one exponent (2^22 to 2^23 s), so two
+    // readings a whole number of seconds apart differ by exactly that number.
     static constexpr std::int64_t kUptimeMs = 1LL << 32;
 
     platform::Separators separators;
