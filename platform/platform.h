@@ -91,12 +91,15 @@ class PeriodicTimer : public Timer {
     bool enabled_ = false;
 };
 
-// Seconds since local midnight on the local wall clock, with a fraction. Restarts at 0 at
-// midnight and moves when the system time is changed.
+// Seconds on a clock that only goes forward at the pace of real time, from an arbitrary origin
+// (such as the system's start), with a fraction. Midnight, daylight saving, the time zone and the
+// system time set back or forward leave it alone, so the difference of two readings is the real
+// time between them. Held in double precision: after months of uptime a reading still resolves
+// well below a millisecond, where single precision would lose whole seconds.
 class Clock {
   public:
     virtual ~Clock() = default;
-    virtual float Reading() const = 0;
+    virtual double Reading() const = 0;
 };
 
 class Toolkit {
@@ -114,7 +117,8 @@ class Toolkit {
     virtual int Run(Window& window) = 0;
 };
 
-// The toolkit of the platform this program was built for (one backend is linked in).
-std::unique_ptr<Toolkit> CreateToolkit(int argc, char** argv);
+// The toolkit of the platform this program was built for (one backend is linked in). The program
+// takes no command line: nothing of it reaches the toolkit.
+std::unique_ptr<Toolkit> CreateToolkit();
 
 }  // namespace platform

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config python3
   qt6-base-dev libxcb1-dev libxcb-ewmh-dev
   libgtest-dev
+  faketime
   xvfb openbox x11-utils x11-xserver-utils x11-apps xdotool wmctrl imagemagick
   dbus at-spi2-core python3-pyatspi desktop-file-utils lintian appstream man-db
   libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev

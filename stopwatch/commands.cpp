@@ -12,7 +12,7 @@ void frmKELTOS::btnStart_Click() {
     btnStart->SetEnabled(false);
     Timer1->SetInterval(200);
     Timer1->SetEnabled(true);
-    sngStartTime = toolkit_.GetClock().Reading();
+    dblStartTime = toolkit_.GetClock().Reading();
 }
 
 void frmKELTOS::btnStop_Click() {
@@ -20,8 +20,8 @@ void frmKELTOS::btnStop_Click() {
     btnReset->SetEnabled(true);
     btnStart->SetEnabled(true);
     btnStart->SetFocus();
-    const float t = toolkit_.GetClock().Reading();
-    sngAccumulated = static_cast<float>(RunSeconds(t, sngStartTime) + sngAccumulated);
+    const double t = toolkit_.GetClock().Reading();
+    sngAccumulated = static_cast<float>(RunSeconds(t, dblStartTime) + sngAccumulated);
     Timer1->SetEnabled(false);
     Timer1->SetInterval(0);
 }

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr double kSecondsPerDay = 24 * 60 * 60;
-
 // floor() as a whole number that never overflows: totals beyond any clock's reach saturate.
 std::int64_t WholeFloor(double value) {
     if (!(value == value)) return 0;  // NaN
@@ -17,10 +15,9 @@ std::int64_t WholeFloor(double value) {
 
 }  // namespace
 
-double RunSeconds(float now, float start) {
-    double run = static_cast<double>(now) - static_cast<double>(start);
-    if (run < 0) run += kSecondsPerDay;
-    return run;
+double RunSeconds(double now, double start) {
+    const double run = now - start;
+    return run > 0 ? run : 0;
 }
 
 ElapsedParts SplitElapsed(double runSeconds, float accumulated) {

@@ -3,11 +3,9 @@
 
 #include <cstdint>
 
-// Seconds between two clock readings (seconds since local midnight). The clock restarts at
-// midnight, so a reading below the start means midnight has passed: a day is added, which gives
-// the true length of any run shorter than a day and keeps a run's length from going negative
-// when the system time is set back.
-double RunSeconds(float now, float start);
+// Seconds between two run-clock readings: the real time that passed, whatever happened to the
+// wall clock meanwhile. The run clock never goes back; were it ever to, a run counts as 0.
+double RunSeconds(double now, double start);
 
 struct ElapsedParts {
     std::int64_t hours;

@@ -28,7 +28,7 @@ class frmKELTOS {
 
     // Fields.
     float sngAccumulated = 0;  // seconds of the runs that ended since the last RESET
-    float sngStartTime = 0;    // clock reading at the last START
+    double dblStartTime = 0;   // run-clock reading at the last START
     bool blnTopMost = false;   // whether the window belongs in the topmost band
     std::string strBaseTitle;  // the design-time caption, captured at load
 

@@ -4,7 +4,7 @@
 #include "stopwatch/frmKELTOS.h"
 
 void frmKELTOS::Timer1_Timer() {
-    const double run = RunSeconds(toolkit_.GetClock().Reading(), sngStartTime);
+    const double run = RunSeconds(toolkit_.GetClock().Reading(), dblStartTime);
     const ElapsedParts parts = SplitElapsed(run, sngAccumulated);
     const platform::Calendar& calendar = toolkit_.GetCalendar();
     const std::string text = calendar.Format(

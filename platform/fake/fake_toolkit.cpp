@@ -174,10 +174,8 @@ int FakeToolkit::Run(platform::Window& w) {
     return 0;
 }
 
-float FakeToolkit::Reading() const {
-    const std::int64_t wall = monotonicMs_ + wallOffsetMs_;
-    const std::int64_t ofDay = ((wall % kMsPerDay) + kMsPerDay) % kMsPerDay;
-    return static_cast<float>(static_cast<double>(ofDay) / 1000.0);
+double FakeToolkit::Reading() const {
+    return static_cast<double>(kUptimeMs + monotonicMs_) / 1000.0;
 }
 
 platform::DateTime FakeToolkit::Now() const {

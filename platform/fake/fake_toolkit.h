@@ -1,6 +1,7 @@
-// A toolkit for unit tests: no screen, a wall clock and timers that only move when the test
-// advances them, and controls whose state the test reads back. Its window lives on the fake
-// desktop (fake_desktop.h) like any other window.
+// A toolkit for unit tests: no screen, a run clock, a wall clock and timers that only move when
+// the test advances them (the wall clock can also be set apart from the others), and controls
+// whose state the test reads back. Its window lives on the fake desktop (fake_desktop.h) like any
+// other window.
 #pragma once
 
 #include <cstdint>
@@ -118,15 +119,24 @@ class FakeToolkit : public platform::Toolkit, public platform::Clock, public pla
     const platform::Calendar& GetCalendar() const override { return *this; }
     int Run(platform::Window& window) override;  // raises the load event and returns
 
-    float Reading() const override;
+    double Reading() const override;
     platform::DateTime Now() const override;
     platform::Separators UserSeparators() const override { return separators; }
 
     // Lets `milliseconds` pass, firing every timer that falls due, in time order.
     void Advance(std::int64_t milliseconds);
-    // Sets the system time: the wall clock jumps, the timers keep their pace.
+    // Sets the system time: the wall clock jumps, the run clock and the timers keep their pace.
     void SetWallClock(const platform::DateTime& when);
+    // Moves the local wall clock by `milliseconds` (either way), as setting the system time, a
+    // daylight-saving change or another time zone does; the run clock and timers keep their pace.
+    void ShiftWallClock(std::int64_t milliseconds) { wallOffsetMs_ += milliseconds; }
     std::int64_t MonotonicMs() const { return monotonicMs_; }
+
+    // The run clock reads the milliseconds advanced plus this, in seconds: as after 49.7 days of
+    // uptime, where a reading held in single precision would be off by up to a quarter second.
+    // For the next 47 days of advancing, readings keep one exponent (2^22 to 2^23 s), so two
+    // readings a whole number of seconds apart differ by exactly that number.
+    static constexpr std::int64_t kUptimeMs = 1LL << 32;
 
     platform::Separators separators;
     std::string focus;  // name of the focused control

@@ -1,14 +1,18 @@
 // The Qt 6 Widgets backend (Linux/X11). Internal to platform/qt.
 //
 // Supports: a frameless top-level QWidget at twip geometry (twips per pixel from the screen's
-// logical DPI, 15 at 96 DPI), QPushButton / QLineEdit / QLabel controls, QTimer timers, the
-// local wall clock, and the user's date and time separators from the system locale.
+// logical DPI, 15 at 96 DPI), QPushButton / QLineEdit / QLabel controls, QTimer timers, a run
+// clock on CLOCK_BOOTTIME, the local wall clock for the calendar, and the user's date and time
+// separators from the system locale. The program ends when its window is closed by any means: the
+// window manager's close request, or another X client destroying the window.
 // Does not support: Wayland-native windows (the program always runs on Qt's xcb backend, through
 // XWayland in a Wayland session), or the Shift-JIS character set of a font (Qt has no charsets;
 // the face name, size and weight are used, with a monospace fallback).
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QWidget>
+#include <memory>
 
 #include "platform/platform.h"
 
@@ -47,6 +51,7 @@ class QtWindow : public Window {
     KeltosWidget widget_;
     std::string caption_;
     HWND handle_ = nullptr;
+    std::unique_ptr<QAbstractNativeEventFilter> destroyWatch_;  // ends the program with the window
 };
 
 std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign& d);

@@ -6,6 +6,7 @@
 #include <QTime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/qt/qt_platform.h"
 
@@ -13,10 +14,14 @@ namespace platform::qt {
 
 namespace {
 
+// The run clock: CLOCK_BOOTTIME, which is CLOCK_MONOTONIC plus the time the machine spent
+// suspended, so a run also counts a closed lid. Setting the system time never moves it.
 class QtClock : public Clock {
   public:
-    float Reading() const override {
-        return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0);
+    double Reading() const override {
+        timespec now{};
+        if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
     }
 };
 
@@ -43,7 +48,7 @@ class QtCalendar : public Calendar {
 
 class QtToolkit : public Toolkit {
   public:
-    QtToolkit(int& argc, char** argv) : app_(argc, argv) {}
+    QtToolkit() : app_(argc_, argv_) {}
 
     std::unique_ptr<Window> MakeWindow(const WindowDesign& design) override {
         return std::make_unique<QtWindow>(design);
@@ -72,6 +77,13 @@ class QtToolkit : public Toolkit {
 
   private:
     static QWidget* Widget(Window& window) { return static_cast<QtWindow&>(window).Widget(); }
+    // Qt is given only the program's name, never the command line, so options of its own such
+    // as -platform, -display, -style, -reverse or -qwindowtitle cannot change the bar. The name
+    // is fixed, so the window's class and the application name read the same however the
+    // program was started. QApplication keeps references to both for its lifetime.
+    static inline char name_[] = "keltos";
+    static inline char* argv_[] = {name_, nullptr};
+    static inline int argc_ = 1;
     QApplication app_;
     QtClock clock_;
     QtCalendar calendar_;
@@ -83,7 +95,7 @@ class QtToolkit : public Toolkit {
 
 namespace platform {
 
-std::unique_ptr<Toolkit> CreateToolkit(int argc, char** argv) {
+std::unique_ptr<Toolkit> CreateToolkit() {
     // The window API works on X11 only, so Qt runs on its X11 backend, through XWayland in a
     // Wayland session. Pixels are the display's own: twips per pixel follow its DPI.
     setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -100,8 +112,7 @@ std::unique_ptr<Toolkit> CreateToolkit(int argc, char** argv) {
         std::exit(1);
     }
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
-    static int args = argc;
-    return std::make_unique<qt::QtToolkit>(args, argv);
+    return std::make_unique<qt::QtToolkit>();
 }
 
 }  // namespace platform

@@ -1,3 +1,7 @@
+#include <xcb/xcb.h>
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
@@ -31,6 +35,31 @@ QRect ToPixels(const ControlDesign& d) {
     return QRect(ToPixels(d.left), ToPixels(d.top), ToPixels(d.width), ToPixels(d.height));
 }
 
+namespace {
+
+// Ends the program when the X server reports the bar's window destroyed, as when another client
+// destroys it (`xdotool windowclose`, a task manager): without its window the program would run
+// on for ever with nothing on the screen. The bar's window is never recreated by this program, so
+// its destruction always comes from outside.
+class DestroyWatch : public QAbstractNativeEventFilter {
+  public:
+    DestroyWatch(Window& owner, xcb_window_t window) : owner_(owner), window_(window) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
+            static_cast<const xcb_destroy_notify_event_t*>(message)->window == window_)
+            owner_.End();
+        return false;
+    }
+
+  private:
+    Window& owner_;
+    xcb_window_t window_;
+};
+
+}  // namespace
+
 QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design.caption) {
     widget_.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     widget_.setFixedSize(ToPixels(design.width), ToPixels(design.height));
@@ -47,6 +76,9 @@ QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design
     }
     // The native window exists from here on (not shown yet), so the window API can take it.
     handle_ = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(widget_.winId()));
+    destroyWatch_ =
+        std::make_unique<DestroyWatch>(*this, static_cast<xcb_window_t>(widget_.winId()));
+    QCoreApplication::instance()->installNativeEventFilter(destroyWatch_.get());
     winapi::AdoptWindow(handle_, [this] {
         widget_.show();
         widget_.activateWindow();
