@@ -12,9 +12,10 @@
 // bar in sway's tree: sway lists it nowhere, so its commands and bars neither focus nor show it.
 //
 // One GET_TREE per docking tick, answered within kWait or not used: the tick then has no
-// foreground window and the bar stays where it is. A reply that comes later is thrown away by
-// a later tick; a peer that owes replies for longer than kGiveUp, a closed socket or bytes that
-// are not sway's IPC end the connection, and a new one is tried every kRetry.
+// foreground window and the bar stays where it is. Nothing more is asked until that late reply
+// has come (later ticks only glance for it), so a hanging peer costs one wait, not one a tick;
+// one that stays silent for kGiveUp, a closed socket, or bytes that are not sway's IPC end the
+// connection, and a new one is tried every kRetry.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,7 +40,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds kWait{50};  // a docking tick never waits longer for sway
+constexpr milliseconds kWait{50};   // a docking tick never waits longer for sway
+constexpr milliseconds kGlance{5};  // for a reply that is already late
 constexpr milliseconds kGiveUp{3000};
 constexpr milliseconds kRetry{2000};
 constexpr std::uint32_t kEventBit = 0x80000000u;  // set in the type of every event
@@ -58,16 +60,18 @@ class SwayIpc {
   private:
     bool Connect();
     void Drop();
-    // Reads what has arrived, waiting until `deadline` for the first byte; false when the
-    // connection is closed or broken.
-    bool Read(Clock::time_point deadline);
+    // Reads some of what has arrived, waiting until `deadline` for it: the number of bytes,
+    // 0 when none came, -1 when the connection is closed or broken.
+    int Read(Clock::time_point deadline);
+    // The payload of the next reply (events are skipped) if it arrives by `deadline`.
+    std::optional<std::string> Reply(std::uint32_t type, Clock::time_point deadline);
     void Lost(const char* why);
 
     std::string path_;
     int fd_ = -1;
     winapi::sway::Framer framer_;
-    int owed_ = 0;  // replies to earlier messages that did not come in time
-    Clock::time_point owedSince_{}, retryAt_{};
+    bool late_ = false;  // the reply to the last message did not come in time
+    Clock::time_point lateSince_{}, retryAt_{};
     bool told_ = false;  // the user has been told the IPC is out of reach
 };
 
@@ -84,9 +88,7 @@ bool SwayIpc::Connect() {
         return false;
     }
     framer_ = {};
-    owed_ = 0;
-    if (told_) std::fprintf(stderr, "keltos: sway's IPC answers again; docking resumes\n");
-    told_ = false;
+    late_ = false;
     return true;
 }
 
@@ -105,48 +107,23 @@ void SwayIpc::Lost(const char* why) {
     told_ = true;
 }
 
-bool SwayIpc::Read(Clock::time_point deadline) {
+int SwayIpc::Read(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
     pollfd p{fd_, POLLIN, 0};
     const int ready = poll(&p, 1, static_cast<int>(std::max<milliseconds::rep>(left.count(), 0)));
-    if (ready < 0) return errno == EINTR;
-    if (ready == 0) return true;
+    if (ready <= 0) return ready == 0 || errno == EINTR ? 0 : -1;
+    // One read at a time, so that a peer that never stops sending cannot keep a tick here.
     char chunk[65536];
-    for (;;) {
-        const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-        if (n > 0) {
-            framer_.Feed(std::string_view(chunk, static_cast<std::size_t>(n)));
-            if (static_cast<std::size_t>(n) < sizeof chunk) return true;
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-        if (n < 0 && errno == EINTR) continue;
-        return false;  // closed, or an error
-    }
+    ssize_t n;
+    do {
+        n = recv(fd_, chunk, sizeof chunk, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) framer_.Feed(std::string_view(chunk, static_cast<std::size_t>(n)));
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    return n > 0 ? static_cast<int>(n) : -1;  // 0 from recv: closed
 }
 
-std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view payload,
-                                        milliseconds wait) {
-    const Clock::time_point deadline = Clock::now() + wait;
-    if (fd_ < 0) {
-        if (Clock::now() < retryAt_) return std::nullopt;
-        if (!Connect()) {
-            Lost("cannot be reached");
-            return std::nullopt;
-        }
-    }
-    if (owed_ > 0 && Clock::now() - owedSince_ > kGiveUp) {
-        Lost("stopped answering");
-        return std::nullopt;
-    }
-    const std::string message = winapi::sway::Encode(type, payload);
-    const ssize_t sent = send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
-    if (sent != static_cast<ssize_t>(message.size())) {
-        // A message this small fits any socket buffer that is being read.
-        Lost(sent < 0 && errno != EAGAIN ? "is gone" : "stopped reading");
-        return std::nullopt;
-    }
-    // Replies come in the order of the messages: those owed for earlier ones come first.
+std::optional<std::string> SwayIpc::Reply(std::uint32_t type, Clock::time_point deadline) {
     for (;;) {
         winapi::sway::Message reply;
         switch (framer_.Next(reply)) {
@@ -155,10 +132,6 @@ std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view pay
                 return std::nullopt;
             case winapi::sway::Framer::Status::Ready:
                 if (reply.type & kEventBit) continue;  // an event: none was asked for
-                if (owed_ > 0) {
-                    --owed_;
-                    continue;
-                }
                 if (reply.type != type) {
                     Lost("answered another question");
                     return std::nullopt;
@@ -167,15 +140,49 @@ std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view pay
             case winapi::sway::Framer::Status::Incomplete:
                 break;
         }
-        if (Clock::now() >= deadline) {
-            if (owed_++ == 0) owedSince_ = Clock::now();
-            return std::nullopt;
-        }
-        if (!Read(deadline)) {
+        if (Clock::now() >= deadline) return std::nullopt;
+        if (Read(deadline) < 0) {
             Lost("is gone");
             return std::nullopt;
         }
     }
+}
+
+std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view payload,
+                                        milliseconds wait) {
+    if (fd_ < 0) {
+        if (Clock::now() < retryAt_) return std::nullopt;
+        if (!Connect()) {
+            Lost("cannot be reached");
+            return std::nullopt;
+        }
+    }
+    // A reply that came too late for an earlier tick is taken now, without waiting, and
+    // thrown away; until it has come nothing more is asked, so a hanging peer costs one wait.
+    if (late_) {
+        if (!Reply(type, Clock::now() + kGlance) && fd_ >= 0) {
+            if (Clock::now() - lateSince_ > kGiveUp) Lost("stopped answering");
+            return std::nullopt;
+        }
+        if (fd_ < 0) return std::nullopt;
+        late_ = false;
+    }
+    const std::string message = winapi::sway::Encode(type, payload);
+    const ssize_t sent = send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+    if (sent != static_cast<ssize_t>(message.size())) {
+        // A message this small fits any socket buffer that is being read.
+        Lost(sent < 0 && errno != EAGAIN ? "is gone" : "stopped reading");
+        return std::nullopt;
+    }
+    std::optional<std::string> reply = Reply(type, Clock::now() + wait);
+    if (reply) {
+        if (told_) std::fprintf(stderr, "keltos: sway's IPC answers again\n");
+        told_ = false;
+    } else if (fd_ >= 0) {
+        late_ = true;
+        lateSince_ = Clock::now();
+    }
+    return reply;
 }
 
 class SwayDesktop : public winapi::Desktop {

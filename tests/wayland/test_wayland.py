@@ -7,6 +7,7 @@ desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 import time
 import unittest
 
+import sway
 from session import Session, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
@@ -85,3 +86,29 @@ class DockingCases:
         x, y = self.position()
         self.assertTrue(0 <= x < 1600 and 0 <= y < 900, f"the bar went off the screen: {x},{y}")
         self.desktop.focus(self.session, A)  # restores it for the other cases
+
+
+class Sway(DockingCases, unittest.TestCase):
+    desktop = sway.Sway()
+
+    def test_ipc_gone_or_hanging_keeps_counting_in_place(self):
+        relay = self.desktop.relay
+        self.dock_on(B)
+        start = (171, 8)  # the middle of START, in the bar's pixels
+        self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
+                       "click", "1")
+        wait_for(lambda: self.session.bar_title(self.bar) > "KELTOS - 00:00:00", 3, "a count")
+        try:
+            for trouble in (relay.gone, relay.hang):
+                with self.subTest(ipc=trouble.__name__):
+                    trouble()
+                    self.desktop.focus(self.session, A)
+                    counted = self.session.bar_title(self.bar)
+                    time.sleep(2 * TICK + 0.5)
+                    self.assertIsNone(self.keltos.poll(), "keltos ended")
+                    self.assertEqual(self.expected(B), self.position())
+                    self.assertGreater(self.session.bar_title(self.bar), counted, "no count")
+        finally:
+            relay.back()
+        # It connects again by itself.
+        wait_for(lambda: self.position() == self.expected(A), 3 * TICK + 3, "docking again")
