@@ -10,6 +10,9 @@ packages=(
   xvfb openbox x11-utils x11-xserver-utils x11-apps xdotool wmctrl imagemagick
   dbus at-spi2-core python3-pyatspi desktop-file-utils
   libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
+  # Docking under sway: the JSON reader for its IPC; for the test, sway headless with XWayland,
+  # grim for what it shows, and GTK 3 test windows from Debian's python.
+  nlohmann-json3-dev sway xwayland grim python3-gi gir1.2-gtk-3.0
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   # KELTOS.exe is cross-built, and tested under 32-bit Wine.

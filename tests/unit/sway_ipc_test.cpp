@@ -58,6 +58,11 @@ std::string Header(std::uint32_t length) {
 
 enum class Outcome { Waiting, Broken, Malformed, NoWindow, Window };
 
+const char* Name(Outcome outcome) {
+    const char* names[] = {"waiting", "broken", "malformed", "no window", "window"};
+    return names[static_cast<int>(outcome)];
+}
+
 struct Expected {
     Outcome outcome;
     const char* title = "";
@@ -156,7 +161,7 @@ TEST(SwayIpc, ReadsOnlyWholeWellFormedReplies) {
                 outcome = report.id.empty() ? Outcome::NoWindow : Outcome::Window;
             EXPECT_EQ(Framer::Status::Incomplete, framer.Next(message)) << "bytes left over";
         }
-        ASSERT_EQ(c.expected.outcome, outcome);
+        ASSERT_STREQ(Name(c.expected.outcome), Name(outcome));
         if (outcome != Outcome::Window) continue;
         EXPECT_EQ(c.expected.title, report.title);
         EXPECT_EQ(c.expected.x, report.x);
