@@ -17,7 +17,7 @@ from session import Desktop, require, wait_for
 CONFIG = """\
 xwayland enable
 output HEADLESS-1 resolution 1600x900 position 0 0
-exec sh -c 'echo "$DISPLAY" > "$XDG_RUNTIME_DIR/xdisplay.tmp" && mv "$XDG_RUNTIME_DIR/xdisplay.tmp" "$XDG_RUNTIME_DIR/xdisplay"'
+exec sh -c 'echo "$DISPLAY" > "$XDG_RUNTIME_DIR/xdisplay"'
 """
 
 
@@ -124,14 +124,13 @@ class Sway(Desktop):
                            "WLR_RENDERER": "pixman"})
         self.sock = wait_for(lambda: glob.glob(f"{session.runtime}/sway-ipc.*.sock"), 10,
                              "sway's IPC socket")[0]
-        display = os.path.join(session.runtime, "xdisplay")
-        wait_for(lambda: os.path.exists(display), 10, "sway to start XWayland")
+        display = wait_for(lambda: read_line(os.path.join(session.runtime, "xdisplay")), 10,
+                           "sway to start XWayland")
         wayland = wait_for(lambda: glob.glob(f"{session.runtime}/wayland-*[0-9]"), 10,
                            "sway's Wayland socket")[0]
         self.relay = IpcRelay(os.path.join(session.runtime, "keltos-ipc.sock"), self.sock,
                               session.uid, session.gid)
-        with open(display) as f:
-            session.env["DISPLAY"] = f.read().strip()
+        session.env["DISPLAY"] = display
         session.env["WAYLAND_DISPLAY"] = os.path.basename(wayland)
         session.env["SWAYSOCK"] = self.relay.path
 
@@ -182,6 +181,16 @@ class Sway(Desktop):
         session.run(self.import_, "-depth", "8", "-window", str(bar), f"ppm:{own}")
         session.run(self.grim, "-t", "ppm", "-g", f"{x},{y} {width}x{height}", shown)
         return same_pixels(own, shown) >= 0.9
+
+
+def read_line(path):
+    """The first line of a file once it is whole; None before."""
+    try:
+        with open(path) as f:
+            text = f.read()
+    except FileNotFoundError:
+        return None
+    return text.split("\n")[0] if "\n" in text else None
 
 
 def pixels(path):
