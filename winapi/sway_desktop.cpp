@@ -1,7 +1,7 @@
 // The window API under sway, and any other compositor that serves sway's IPC on $SWAYSOCK.
 //
 // Supports: the focused window of sway's tree, native Wayland and X11 alike: its title and its
-// container's outer rectangle, title bar included (in a stack, the stack's titles). The bar
+// container's outer rectangle from the top of its own title bar (in a stack, its row). The bar
 // itself is an unmanaged (override-redirect) X11 window (OwnWindowUnmanaged): sway would grow a
 // managed floating window to its minimum floating size and re-centre it on every move it asks
 // for, while an unmanaged one keeps its 306 x 19, places itself with plain X requests (the EWMH

@@ -76,15 +76,18 @@ bool Describe(const Visit& visit, WindowReport& report) {
         !ReadBox(node, "deco_rect", deco))
         return false;
 
-    // `rect` leaves out the title bar. In a stacked container the titles of all its tiled
-    // children stand above each child's rect; elsewhere just the window's own.
+    // `rect` leaves out the title bar above it. In a stack, the titles of the windows after
+    // this one stand between its own title bar and its rect.
     double titles = deco.height;
     if (!visit.floating && visit.parent) {
         const auto layout = visit.parent->find("layout");
         const Json* siblings = nullptr;
         if (layout != visit.parent->end() && layout->is_string() && *layout == "stacked" &&
-            Children(*visit.parent, "nodes", siblings) && siblings)
-            titles = deco.height * static_cast<double>(siblings->size());
+            Children(*visit.parent, "nodes", siblings) && siblings) {
+            const auto self = std::find_if(siblings->begin(), siblings->end(),
+                                           [&](const Json& s) { return &s == visit.node; });
+            titles = deco.height * static_cast<double>(siblings->end() - self);
+        }
     }
     report.id = id->dump();
     report.title = name->is_string() ? name->get<std::string>() : std::string();

@@ -132,7 +132,7 @@ TEST(SwayIpc, ReadsOnlyWholeWellFormedReplies) {
          {Outcome::NoWindow}},
         {"empty workspace focused", {Reply(workspaceFocused.dump())}, {Outcome::NoWindow}},
         {"floating, over a stack", {Reply(floating.dump())}, Docks("Float", 100, 200, 400, 327)},
-        {"in a stack of three", {Reply(stacked.dump())}, Docks("Editor A", 0, 0, 1600, 900)},
+        {"in a stack of three", {Reply(stacked.dump())}, Docks("Editor A", 0, 27, 1600, 873)},
         {"another title is not UTF-8",
          {Reply(std::string(tree).replace(tree.find("Mail B"), 6, "Mail\xff\xfe"))},
          Docks("Editor A", 533, 0, 533, 900)},
