@@ -96,6 +96,22 @@ class Sway(DockingCases, unittest.TestCase):
         h, m, s = self.session.bar_title(self.bar).removeprefix("KELTOS - ").split(":")
         return (int(h) * 60 + int(m)) * 60 + int(s)
 
+    def test_above_a_floating_window_focused_later(self):
+        msg = self.desktop.msg
+        msg(self.session, f'[title="^{C}$"] floating enable')
+        try:
+            self.dock_on(A)
+            x, y = self.position()
+            msg(self.session, f'[title="^{C}$"] move absolute position {x - 40} {y - 20}')
+            self.dock_on(C)  # C is raised above A's title bar...
+            self.dock_on(A)  # ...and the bar comes back there, under C
+            cx, cy, cw, ch = self.desktop.frame(self.session, C)
+            self.assertTrue(cx <= x and x + 306 <= cx + cw and cy <= y and y + 19 <= cy + ch,
+                            f"C at {cx},{cy} {cw}x{ch} does not cover the bar at {x},{y}")
+            self.assertTrue(self.desktop.bar_above(self.session, A), "C covers the bar")
+        finally:
+            msg(self.session, f'[title="^{C}$"] floating disable')
+
     def test_ipc_gone_or_hanging_keeps_counting_in_place(self):
         relay = self.desktop.relay
         self.dock_on(B)
