@@ -15,6 +15,9 @@ packages=(
   # gdbus and gsettings, gjs for the extension's own test, and GTK 3 test windows from Debian's
   # python.
   gnome-shell libglib2.0-bin gjs dbus-daemon python3-gi gir1.2-gtk-3.0
+  # Docking under sway: the JSON reader for its IPC; for the test, sway headless with XWayland,
+  # grim for what it shows, and GTK 3 test windows from Debian's python.
+  nlohmann-json3-dev sway xwayland grim
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   # KELTOS.exe is cross-built, and tested under 32-bit Wine.

@@ -56,8 +56,14 @@ void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate);
 // The toolkit's way of showing an adopted window; null for any other window.
 const std::function<void()>* AdoptedWindow(HWND hWnd);
 
+// Whether the toolkit is to make its own top-level window unmanaged (override-redirect on X11),
+// so that it places itself and keeps its size: true where the desktop would do neither for a
+// managed window (sway). Asked before the window is made.
+bool OwnWindowUnmanaged();
+
 // The providers. Each is made once, after the toolkit exists.
 std::unique_ptr<Desktop> MakeEwmhDesktop();
 std::unique_ptr<Desktop> MakeGnomeShellDesktop();  // needs QApplication and KELTOS's extension
+std::unique_ptr<Desktop> MakeSwayDesktop();
 
 }  // namespace winapi

@@ -29,8 +29,9 @@ std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
             break;
         case DesktopKind::GnomeShell:
             return MakeGnomeShellDesktop();
-        case DesktopKind::KWin:
         case DesktopKind::Sway:
+            return MakeSwayDesktop();
+        case DesktopKind::KWin:
             std::fprintf(stderr,
                          "keltos: docking on %s is not available; only X11 windows are followed\n",
                          DesktopName(kind));
@@ -39,9 +40,13 @@ std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
     return MakeEwmhDesktop();
 }
 
+DesktopKind Kind() {
+    static const DesktopKind kind = ChooseDesktop(SessionFromEnvironment());
+    return kind;
+}
+
 Desktop& Current() {
-    static const std::unique_ptr<Desktop> desktop =
-        MakeDesktop(ChooseDesktop(SessionFromEnvironment()));
+    static const std::unique_ptr<Desktop> desktop = MakeDesktop(Kind());
     return *desktop;
 }
 
@@ -54,6 +59,10 @@ std::map<HWND, std::function<void()>>& Adopted() {
 
 void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate) {
     Adopted()[hWnd] = std::move(showAndActivate);
+}
+
+bool OwnWindowUnmanaged() {
+    return Kind() == DesktopKind::Sway;
 }
 
 const std::function<void()>* AdoptedWindow(HWND hWnd) {

@@ -61,7 +61,11 @@ class DestroyWatch : public QAbstractNativeEventFilter {
 }  // namespace
 
 QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design.caption) {
-    widget_.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint;
+    // Where the desktop would resize a managed window or keep it from placing itself, it is
+    // left unmanaged; it keeps its title for other programs all the same.
+    if (winapi::OwnWindowUnmanaged()) flags |= Qt::X11BypassWindowManagerHint;
+    widget_.setWindowFlags(flags);
     widget_.setFixedSize(ToPixels(design.width), ToPixels(design.height));
     widget_.setWindowTitle(QString::fromStdString(caption_));
     QIcon icon;

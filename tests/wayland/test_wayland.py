@@ -8,6 +8,7 @@ import os
 import time
 import unittest
 
+import sway
 from gnome import GnomeShell
 from session import Session, artifacts, binary, wait_for
 
@@ -89,82 +90,6 @@ class DockingCases:
         self.desktop.focus(self.session, A)  # restores it for the other cases
 
 
-class Gnome(DockingCases, unittest.TestCase):
-    desktop = GnomeShell()
-
-    def test_follows_the_focused_window_as_it_moves(self):
-        self.dock_on(B)
-        x, y, _, _ = self.desktop.frame(self.session, B)
-        self.desktop.eval(self.session, f"{self.desktop.window_js(B)}.move_frame(true, {x + 50}, "
-                          f"{y + 40})")
-        wait_for(lambda: self.desktop.frame(self.session, B)[:2] == [x + 50, y + 40], 5,
-                 "GNOME Shell to move the window")
-        wait_for(lambda: self.position() == self.expected(B), 2 * TICK + 1,
-                 f"the bar on the moved '{B}' at {self.expected(B)} (it is at {self.position()})")
-
-    def second_keltos(self, name):
-        """Another KELTOS, its bar's window id, and how often its stderr has said how to enable
-        the extension so far. The first bar must be away from where a new bar first shows."""
-        session = self.session
-        log = os.path.join(artifacts(), f"gnome-{name}.log")
-        open(log, "w").close()
-        keltos = session.spawn([binary()], name)
-        command = f"gnome-extensions enable {self.desktop.uuid}"
-
-        def said():
-            with open(log, encoding="utf-8", errors="replace") as text:
-                return text.read().count(command)
-
-        # --all: both the process and the name must match (xdotool's default is either).
-        search = ["xdotool", "search", "--all", "--onlyvisible", "--pid", str(keltos.pid),
-                  "--name", "^KELTOS - "]
-        try:
-            bar = int(wait_for(lambda: session.run(*search, check=False).split(), 15,
-                               "the second KELTOS window")[0])
-            self.assertNotEqual(session.bar_geometry(bar)[:2], self.position(),
-                                "the two bars are on top of each other")
-        except BaseException:
-            session.end(keltos)
-            raise
-        return keltos, bar, said
-
-    def test_without_the_extension_says_how_to_enable_it_and_keeps_counting(self):
-        session, shell = self.session, self.desktop
-        self.dock_on(A)
-        shell.switch_extension(session, False)
-        try:
-            keltos, bar, said = self.second_keltos("keltos-without-extension")
-            try:
-                wait_for(said, 10, "the command that enables the extension on KELTOS's stderr")
-                where = session.bar_geometry(bar)[:2]
-                session.run("xdotool", "mousemove", "--window", str(bar), "170", "9", "click",
-                            "1")
-                self.desktop.focus(session, B)
-                time.sleep(2 * TICK + 0.5)
-                self.assertEqual(where, session.bar_geometry(bar)[:2], "the bar moved")
-                self.assertNotEqual("KELTOS - 00:00:00", session.bar_title(bar),
-                                    "it is not counting")
-                self.assertIsNone(keltos.poll(), "keltos ended")
-                self.assertEqual(1, said(), "the message came more than once")
-            finally:
-                session.end(keltos)
-        finally:
-            shell.switch_extension(session, True)
-
-    def test_a_shell_too_busy_to_answer_at_start_is_asked_again(self):
-        self.dock_on(A)
-        # The shell answers nothing for 5 s, longer than KELTOS waits for a reply.
-        busy = self.session.spawn(
-            ["gdbus", "call", "--session", "--timeout", "30", "--dest", "org.gnome.Shell",
-             "--object-path", "/org/gnome/Shell", "--method", "org.gnome.Shell.Eval",
-             "imports.gi.GLib.usleep(5000000)"], "busy-shell")
-        time.sleep(0.5)
-        keltos, bar, said = self.second_keltos("keltos-busy-shell")
-        try:
-            busy.wait(30)
-            self.desktop.focus(self.session, B)
-            wait_for(lambda: self.session.bar_geometry(bar)[:2] == self.expected(B),
-                     2 * TICK + 1, "the second bar on B")
-            self.assertEqual(0, said(), "it told to enable an extension that is on")
-        finally:
-            self.session.end(keltos)
+import sway
+from gnome import GnomeShell
+from session import Session, artifacts, binary, wait_for

@@ -1,0 +1,236 @@
+// The window API under sway, and any other compositor that serves sway's IPC on $SWAYSOCK.
+//
+// Supports: the focused window of sway's tree, native Wayland and X11 alike: its title and its
+// container's outer rectangle from the top of its own title bar (in a stack, its row). The bar
+// itself is an unmanaged (override-redirect) X11 window (OwnWindowUnmanaged): sway would grow a
+// managed floating window to its minimum floating size and re-centre it on every move it asks
+// for, while an unmanaged one keeps its 306 x 19, places itself with plain X requests (the EWMH
+// provider's, to which every call about an X11 window goes) and is drawn above every window, on
+// every workspace.
+// Does not support: minimized windows (sway has none; a window in the scratchpad is never
+// focused); output scales other than 1 (sway's coordinates and XWayland's then differ); the
+// bar in sway's tree: sway lists it nowhere, so its commands and bars neither focus nor show it.
+//
+// One GET_TREE per docking tick, answered within kWait or not used: the tick then has no
+// foreground window and the bar stays where it is. Nothing more is asked until that late reply
+// has come (later ticks only glance for it), so a hanging peer costs one wait, not one a tick;
+// one that stays silent for kGiveUp, a closed socket, or bytes that are not sway's IPC end the
+// connection, and a new one is tried every kRetry.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "winapi/desktop.h"
+#include "winapi/reported_window.h"
+#include "winapi/sway_ipc.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kWait{50};   // a docking tick never waits longer for sway
+constexpr milliseconds kGlance{5};  // for a reply that is already late
+constexpr milliseconds kGiveUp{3000};
+constexpr milliseconds kRetry{2000};
+constexpr std::uint32_t kEventBit = 0x80000000u;  // set in the type of every event
+
+// One connection to sway's IPC, made again when lost.
+class SwayIpc {
+  public:
+    explicit SwayIpc(std::string path) : path_(std::move(path)) {}
+    ~SwayIpc() { Drop(); }
+    SwayIpc(const SwayIpc&) = delete;
+    SwayIpc& operator=(const SwayIpc&) = delete;
+
+    // The payload of the reply to a message, or nothing when no reply came within `wait`.
+    std::optional<std::string> Ask(std::uint32_t type, std::string_view payload, milliseconds wait);
+
+  private:
+    bool Connect();
+    void Drop();
+    // Reads some of what has arrived, waiting until `deadline` for it: the number of bytes,
+    // 0 when none came, -1 when the connection is closed or broken.
+    int Read(Clock::time_point deadline);
+    // The payload of the next reply (events are skipped) if it arrives by `deadline`.
+    std::optional<std::string> Reply(std::uint32_t type, Clock::time_point deadline);
+    void Lost(const char* why);
+
+    std::string path_;
+    int fd_ = -1;
+    winapi::sway::Framer framer_;
+    bool late_ = false;  // the reply to the last message did not come in time
+    Clock::time_point lateSince_{}, retryAt_{};
+    bool told_ = false;  // the user has been told the IPC is out of reach
+};
+
+bool SwayIpc::Connect() {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path_.empty() || path_.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) return false;
+    // A UNIX socket connects at once or not at all (a full backlog says EAGAIN): never waits.
+    if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        Drop();
+        return false;
+    }
+    framer_ = {};
+    late_ = false;
+    return true;
+}
+
+void SwayIpc::Drop() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+}
+
+void SwayIpc::Lost(const char* why) {
+    Drop();
+    retryAt_ = Clock::now() + kRetry;
+    if (!told_)
+        std::fprintf(stderr,
+                     "keltos: sway's IPC (%s) %s; the bar stays where it is until it answers\n",
+                     path_.c_str(), why);
+    told_ = true;
+}
+
+int SwayIpc::Read(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(std::max<milliseconds::rep>(left.count(), 0)));
+    if (ready <= 0) return ready == 0 || errno == EINTR ? 0 : -1;
+    // One read at a time, so that a peer that never stops sending cannot keep a tick here.
+    char chunk[65536];
+    ssize_t n;
+    do {
+        n = recv(fd_, chunk, sizeof chunk, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) framer_.Feed(std::string_view(chunk, static_cast<std::size_t>(n)));
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    return n > 0 ? static_cast<int>(n) : -1;  // 0 from recv: closed
+}
+
+std::optional<std::string> SwayIpc::Reply(std::uint32_t type, Clock::time_point deadline) {
+    for (;;) {
+        winapi::sway::Message reply;
+        switch (framer_.Next(reply)) {
+            case winapi::sway::Framer::Status::Broken:
+                Lost("sent bytes that are not sway's IPC");
+                return std::nullopt;
+            case winapi::sway::Framer::Status::Ready:
+                if (reply.type & kEventBit) continue;  // an event: none was asked for
+                if (reply.type != type) {
+                    Lost("answered another question");
+                    return std::nullopt;
+                }
+                return std::move(reply.payload);
+            case winapi::sway::Framer::Status::Incomplete:
+                break;
+        }
+        if (Clock::now() >= deadline) return std::nullopt;
+        if (Read(deadline) < 0) {
+            Lost("is gone");
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view payload,
+                                        milliseconds wait) {
+    if (fd_ < 0) {
+        if (Clock::now() < retryAt_) return std::nullopt;
+        if (!Connect()) {
+            Lost("cannot be reached");
+            return std::nullopt;
+        }
+    }
+    // A reply that came too late for an earlier tick is taken now, without waiting, and
+    // thrown away; until it has come nothing more is asked, so a hanging peer costs one wait.
+    if (late_) {
+        if (!Reply(type, Clock::now() + kGlance) && fd_ >= 0) {
+            if (Clock::now() - lateSince_ > kGiveUp) Lost("stopped answering");
+            return std::nullopt;
+        }
+        if (fd_ < 0) return std::nullopt;
+        late_ = false;
+    }
+    const std::string message = winapi::sway::Encode(type, payload);
+    const ssize_t sent = send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+    if (sent != static_cast<ssize_t>(message.size())) {
+        // A message this small fits any socket buffer that is being read.
+        Lost(sent < 0 && errno != EAGAIN ? "is gone" : "stopped reading");
+        return std::nullopt;
+    }
+    std::optional<std::string> reply = Reply(type, Clock::now() + wait);
+    if (reply) {
+        if (told_) std::fprintf(stderr, "keltos: sway's IPC answers again\n");
+        told_ = false;
+    } else if (fd_ >= 0) {
+        late_ = true;
+        lateSince_ = Clock::now();
+    }
+    return reply;
+}
+
+class SwayDesktop : public winapi::Desktop {
+  public:
+    explicit SwayDesktop(const char* sock)
+        : ipc_(sock ? sock : ""), x11_(winapi::MakeEwmhDesktop()) {}
+
+    HWND GetForegroundWindow() override {
+        const std::optional<std::string> tree = ipc_.Ask(winapi::sway::kGetTree, "", kWait);
+        winapi::WindowReport report;
+        if (!tree || !winapi::sway::FocusedWindow(*tree, report)) {
+            reported_.Forget();
+            return nullptr;
+        }
+        report.serial = ++serial_;
+        reported_.Accept(report);
+        return reported_.GetForegroundWindow();
+    }
+    int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) override {
+        return Reported(hWnd) ? reported_.GetWindowTextA(hWnd, buffer, capacity)
+                              : x11_->GetWindowTextA(hWnd, buffer, capacity);
+    }
+    BOOL GetWindowRect(HWND hWnd, RECT* rect) override {
+        return Reported(hWnd) ? reported_.GetWindowRect(hWnd, rect)
+                              : x11_->GetWindowRect(hWnd, rect);
+    }
+    BOOL IsIconic(HWND hWnd) override {
+        return Reported(hWnd) ? reported_.IsIconic(hWnd) : x11_->IsIconic(hWnd);
+    }
+    // Only X11 windows are placed (the bar among them); sway's own windows are left alone.
+    BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
+                      UINT flags) override {
+        return Reported(hWnd) ? 0 : x11_->SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags);
+    }
+
+  private:
+    static bool Reported(HWND hWnd) {
+        return reinterpret_cast<std::uintptr_t>(hWnd) >= winapi::ReportedForeground::kFirstHandle;
+    }
+
+    SwayIpc ipc_;
+    std::unique_ptr<winapi::Desktop> x11_;
+    winapi::ReportedForeground reported_;
+    std::uint64_t serial_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<winapi::Desktop> winapi::MakeSwayDesktop() {
+    return std::make_unique<SwayDesktop>(std::getenv("SWAYSOCK"));
+}
