@@ -49,20 +49,24 @@ add_custom_command(OUTPUT ${KELTOS_ICO}
   COMMENT "Making keltos.ico from the XPM icons"
   VERBATIM)
 
-# The resource script names the icon by a plain forward-slash path, filled in here.
+# The resource script names the icon and the manifest by plain forward-slash paths, filled in here.
 set(KELTOS_ICON_FILE ${KELTOS_ICO})
+set(KELTOS_MANIFEST_FILE ${KELTOS_SRC}/resources/keltos.manifest)
 configure_file(${KELTOS_SRC}/resources/keltos.rc.in ${KELTOS_GEN}/keltos.rc @ONLY)
-set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES OBJECT_DEPENDS ${KELTOS_ICO})
+set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES
+  OBJECT_DEPENDS "${KELTOS_ICO};${KELTOS_MANIFEST_FILE}")
 
 add_executable(KELTOS WIN32
   app/main.cpp
   platform/win32/win32_controls.cpp
+  platform/win32/win32_fonts.cpp
   platform/win32/win32_text.cpp
   platform/win32/win32_toolkit.cpp
   platform/win32/win32_window.cpp
   ${KELTOS_GEN}/keltos.rc
   ${KELTOS_ICO})
-target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32)
+# comctl32: the controls of Common Controls 6 that the manifest asks for.
+target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32 comctl32)
 target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
 
 # Another Windows program that finds the running bar and checks it (see tests/wine).
