@@ -1,11 +1,11 @@
 // The bar's top-level window: a WS_POPUP window without border or title bar, whose client area
 // is the whole window, carrying the executable's icon, at the DPI of the monitor it is on.
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "platform/win32/win32_platform.h"
+// (after windows.h, which it needs)
+#include <commctrl.h>
 
 namespace platform::win32 {
 
