@@ -71,6 +71,7 @@ target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
 
 # Another Windows program that finds the running bar and checks it (see tests/wine).
 add_executable(keltos_probe
+  tests/wine/probe_captions.cpp
   tests/wine/probe_commands.cpp
   tests/wine/probe_docking.cpp
   tests/wine/probe_main.cpp
@@ -81,3 +82,12 @@ target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
 target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
 target_link_libraries(keltos_probe PRIVATE user32 gdi32 version)
 target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})
+# What the probe loads into the bar's process to measure the captions in their own fonts; its
+# hook procedure is exported by its plain name.
+add_library(keltos_probe_hook SHARED tests/wine/probe_hook.cpp)
+set_target_properties(keltos_probe_hook PROPERTIES PREFIX "")
+target_compile_definitions(keltos_probe_hook PRIVATE ${KELTOS_WIN32_DEFINES})
+target_include_directories(keltos_probe_hook PRIVATE ${KELTOS_SRC})
+target_link_libraries(keltos_probe_hook PRIVATE user32 gdi32)
+target_link_options(keltos_probe_hook PRIVATE ${KELTOS_STATIC_LINK} -Wl,--kill-at)
+add_dependencies(keltos_probe keltos_probe_hook)

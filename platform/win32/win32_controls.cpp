@@ -31,7 +31,7 @@ void Win32Control::Layout() {
 }
 
 void Win32Control::FitFont() {
-    font_.Fit(hwnd_, PreferredFont(), TextOf(hwnd_), parent_.Dpi());
+    font_.Fit(hwnd_, FontChoices(), TextOf(hwnd_), parent_.Dpi());
 }
 
 void Win32Control::ShowText(const std::string& text) {
@@ -80,9 +80,9 @@ class Win32TextBox : public TextBox, public Win32Control {
     void SetText(const std::string& text) override { ShowText(text); }
 
   private:
-    LOGFONTW PreferredFont() const override {
-        return design_.font.face.empty() ? GuiFont(parent_.Dpi())
-                                         : DesignFont(design_.font, parent_.Dpi());
+    std::vector<LOGFONTW> FontChoices() const override {
+        return design_.font.face.empty() ? GuiFonts(parent_.Dpi())
+                                         : DesignFonts(design_.font, parent_.Dpi());
     }
 };
 

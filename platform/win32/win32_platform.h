@@ -68,18 +68,20 @@ class Win32Window : public Window {
     int nextControlId_ = 100;
 };
 
-// What the fonts of the controls start from, at a DPI: the system's GUI font, or a font of the
-// design (face, points, weight, character set).
-LOGFONTW GuiFont(int dpi);
-LOGFONTW DesignFont(const FontDesign& design, int dpi);
+// The fonts a control may take, best first, at their largest size for a DPI: the system's GUI
+// font and its message font; or the font of the design (face, points, weight, character set),
+// then any fixed-pitch face of that character set, then any fixed-pitch face.
+std::vector<LOGFONTW> GuiFonts(int dpi);
+std::vector<LOGFONTW> DesignFonts(const FontDesign& design, int dpi);
 
 // The box, in pixels, that a control's caption must fit in: its client area less the frame and
 // margins it draws around the text.
 SIZE CaptionBox(HWND control, int dpi);
 
-// A control's font: from `preferred` down to a size at which the text fits the control's
-// caption box on one line. Digits are measured as the font's widest digit, so a clock or a
-// readout keeps its font while its digits change.
+// A control's font: the largest size, not above the one asked for, at which one of the faces
+// (the first at that size) shows the text on one line in the control's caption box. Digits are
+// measured as the font's widest digit, so a clock or a readout keeps its font while its digits
+// change.
 class FittedFont {
   public:
     FittedFont() = default;
@@ -87,7 +89,7 @@ class FittedFont {
     FittedFont& operator=(const FittedFont&) = delete;
     ~FittedFont();
     // Chooses the font for `text` and gives it to the control, unless it has it already.
-    void Fit(HWND control, const LOGFONTW& preferred, const std::wstring& text, int dpi);
+    void Fit(HWND control, const std::vector<LOGFONTW>& choices, const std::wstring& text, int dpi);
 
   private:
     HFONT font_ = nullptr;
@@ -111,7 +113,7 @@ class Win32Control {
   protected:
     void ShowText(const std::string& text);  // unless the control already shows it
     void FitFont();
-    virtual LOGFONTW PreferredFont() const { return GuiFont(parent_.Dpi()); }
+    virtual std::vector<LOGFONTW> FontChoices() const { return GuiFonts(parent_.Dpi()); }
 
     Win32Window& parent_;
     HWND hwnd_;

@@ -70,7 +70,12 @@ bool WaitFor(Condition condition, double seconds) {
     }
 }
 
-bool CheckResources(HWND bar);  // version information and icon of the bar's executable
+bool CheckResources(HWND bar);       // version information, icon and manifest of its executable
+bool CheckCaptions(const Bar& bar);  // every caption fits its control on one line
+
+// Makes this program per-monitor DPI aware, so that it sees the bar's rectangles in pixels.
+void BecomeDpiAware();
+int DpiOf(HWND window);  // of the monitor the window is on
 
 int RunStartup();
 int RunCommands();

@@ -6,6 +6,7 @@
 int main(int argc, char** argv) {
     const char* command = argc == 2 ? argv[1] : "";
     int status = 2;
+    probe::BecomeDpiAware();
     if (std::strcmp(command, "startup") == 0)
         status = probe::RunStartup();
     else if (std::strcmp(command, "commands") == 0)

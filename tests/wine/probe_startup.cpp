@@ -110,6 +110,7 @@ int RunStartup() {
     }
     Check(tabStops, "WS_TABSTOP on the time box and the buttons");
     Check(noDefault, "no default push button");
+    CheckCaptions(bar);
     CheckResources(w);
     return Failures() == 0 ? 0 : 1;
 }

@@ -66,6 +66,7 @@ class WineSession:
                                 "build it with 'make win32'")
         self.probe_exe = require_file(os.path.join(self.dir, "keltos_probe.exe"),
                                       "build it with 'make win32'")
+        require_file(os.path.join(self.dir, "keltos_probe_hook.dll"), "build it with 'make win32'")
         self.wine = require_wine("wine")
         self.wineserver = require_wine("wineserver")
         self.locale = locale
