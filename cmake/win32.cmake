@@ -74,6 +74,7 @@ add_executable(keltos_probe
   tests/wine/probe_captions.cpp
   tests/wine/probe_commands.cpp
   tests/wine/probe_docking.cpp
+  tests/wine/probe_dpi.cpp
   tests/wine/probe_main.cpp
   tests/wine/probe_resources.cpp
   tests/wine/probe_startup.cpp

@@ -8,51 +8,49 @@
 
 namespace probe {
 
-namespace {
-
 // Hooks the bar's thread with keltos_probe_hook.dll, from beside this program.
-class MeasureHook {
-  public:
-    explicit MeasureHook(HWND bar) {
-        wchar_t path[MAX_PATH] = {};
-        const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring dll(path, n);
-        dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"keltos_probe_hook.dll";
-        module_ = LoadLibraryW(dll.c_str());
-        const auto procedure = reinterpret_cast<HOOKPROC>(
-            reinterpret_cast<void*>(module_ ? GetProcAddress(module_, kHookProcedure) : nullptr));
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      sizeof(CaptionMeasure), kMeasureMapping);
-        if (procedure && mapping_)
-            hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, module_,
-                                      GetWindowThreadProcessId(bar, nullptr));
-    }
-    ~MeasureHook() {
-        if (hook_) UnhookWindowsHookEx(hook_);
-        if (mapping_) CloseHandle(mapping_);
-        if (module_) FreeLibrary(module_);
-    }
-    bool Ready() const { return hook_ != nullptr; }
+BarHook::BarHook(HWND bar) : bar_(bar) {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll(path, n);
+    dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"keltos_probe_hook.dll";
+    module_ = LoadLibraryW(dll.c_str());
+    const auto procedure = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(module_ ? GetProcAddress(module_, kHookProcedure) : nullptr));
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  sizeof(CaptionMeasure), kMeasureMapping);
+    if (procedure && mapping_)
+        hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, module_,
+                                  GetWindowThreadProcessId(bar, nullptr));
+}
 
-    CaptionMeasure Measure(HWND control) {
-        CaptionMeasure result{};
-        auto* shared = static_cast<CaptionMeasure*>(
-            MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(CaptionMeasure)));
-        if (!shared) return result;
-        shared->measured = 0;
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(control, RegisterWindowMessageW(kMeasureMessage), 0, 0,
-                            SMTO_ABORTIFHUNG, 5000, &ignored);
-        result = *shared;
-        UnmapViewOfFile(shared);
-        return result;
-    }
+BarHook::~BarHook() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (mapping_) CloseHandle(mapping_);
+    if (module_) FreeLibrary(module_);
+}
 
-  private:
-    HMODULE module_ = nullptr;
-    HANDLE mapping_ = nullptr;
-    HHOOK hook_ = nullptr;
-};
+CaptionMeasure BarHook::Measure(HWND control) {
+    CaptionMeasure result{};
+    auto* shared = static_cast<CaptionMeasure*>(
+        MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(CaptionMeasure)));
+    if (!shared) return result;
+    shared->measured = 0;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(control, RegisterWindowMessageW(kMeasureMessage), 0, 0, SMTO_ABORTIFHUNG,
+                        5000, &ignored);
+    result = *shared;
+    UnmapViewOfFile(shared);
+    return result;
+}
+
+void BarHook::ChangeDpi(int from, int to) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(bar_, RegisterWindowMessageW(kChangeDpiMessage), to, from, SMTO_ABORTIFHUNG,
+                        5000, &ignored);
+}
+
+namespace {
 
 enum class Kind { Label, TextBox, Button };
 
@@ -89,10 +87,9 @@ bool Wraps(HWND control, Kind kind) {
 
 }  // namespace
 
-bool CheckCaptions(const Bar& bar) {
+bool CheckCaptions(const Bar& bar, int dpi) {
     const int before = Failures();
-    const int dpi = DpiOf(bar.window);
-    MeasureHook hook(bar.window);
+    BarHook hook(bar.window);
     if (!Check(hook.Ready(), "keltos_probe_hook.dll hooks the bar's thread")) return false;
     const struct {
         const char* name;

@@ -15,6 +15,8 @@ LRESULT CALLBACK ForeignProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+}  // namespace
+
 // An ordinary captioned window of this program, shown and brought to the foreground.
 HWND OpenForeign(const wchar_t* title, int x, int y, int width, int height) {
     static const ATOM atom = [] {
@@ -34,6 +36,8 @@ HWND OpenForeign(const wchar_t* title, int x, int y, int width, int height) {
     return w;
 }
 
+namespace {
+
 bool BringToFront(HWND w, const std::string& name) {
     SetForegroundWindow(w);
     return Check(WaitFor([&] { return GetForegroundWindow() == w; }, 2),
@@ -49,6 +53,14 @@ RECT RectOf(HWND w) {
 // Twips per pixel on the bar's monitor: 15 at 96 DPI, 10 at 144.
 double twipsPerPixel = 15;
 
+}  // namespace
+
+void DockingAtDpi(int dpi) {
+    twipsPerPixel = 1440.0 / dpi;
+}
+
+namespace {
+
 // Where the bar belongs on `target`: its right edge 950 twips (63 px at 96 DPI, 95 at 144) left
 // of the target's right edge, its top 60 twips (4 px, 6 px) below the target's top.
 RECT DockedOn(HWND bar, const RECT& target) {
@@ -59,6 +71,8 @@ RECT DockedOn(HWND bar, const RECT& target) {
     const int top = static_cast<int>(std::lround((t * target.top + 60) / t));
     return RECT{left, top, left + (b.right - b.left), top + (b.bottom - b.top)};
 }
+
+}  // namespace
 
 void ExpectFollows(const Bar& bar, HWND target, const std::string& name) {
     if (!BringToFront(target, name)) return;
@@ -84,6 +98,8 @@ void ExpectFollows(const Bar& bar, HWND target, const std::string& name) {
           "the bar stays in the topmost band");
 }
 
+namespace {
+
 void ExpectStays(const Bar& bar, const std::string& why) {
     const RECT before = RectOf(bar.window);
     Pump(2.2);  // two ticks
@@ -98,7 +114,7 @@ int RunDocking() {
     Bar bar;
     if (!FindBar(bar, L"KELTOS - 00:00:00", 30)) return 1;
     const int dpi = DpiOf(bar.window);
-    twipsPerPixel = 1440.0 / dpi;
+    DockingAtDpi(dpi);
     Note("the bar's monitor has " + std::to_string(dpi) + " pixels per inch");
 
     // At start-up the bar is itself in front and stays where it was first shown.

@@ -1,5 +1,6 @@
 // keltos_probe_hook.dll: loaded into the bar's process by the probe's WH_CALLWNDPROC hook (see
-// probe_hook.h); measures a control's caption in the control's own font when asked.
+// probe_hook.h); measures a control's caption in the control's own font, or moves the bar to
+// another DPI, when asked.
 #include "tests/wine/probe_hook.h"
 
 namespace {
@@ -32,14 +33,25 @@ void Measure(HWND control) {
     CloseHandle(mapping);
 }
 
+void ChangeDpi(HWND bar, int from, int to) {
+    RECT r{};
+    GetWindowRect(bar, &r);
+    RECT suggested{r.left, r.top, r.left + MulDiv(r.right - r.left, to, from),
+                   r.top + MulDiv(r.bottom - r.top, to, from)};
+    SendMessageW(bar, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
     KeltosProbeHook(int code, WPARAM wParam, LPARAM lParam) {
     static const UINT measure = RegisterWindowMessageW(probe::kMeasureMessage);
+    static const UINT changeDpi = RegisterWindowMessageW(probe::kChangeDpiMessage);
     if (code == HC_ACTION) {
         const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
         if (sent->message == measure) Measure(sent->hwnd);
+        if (sent->message == changeDpi && sent->lParam > 0)
+            ChangeDpi(sent->hwnd, static_cast<int>(sent->lParam), static_cast<int>(sent->wParam));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

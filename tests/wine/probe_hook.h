@@ -9,6 +9,9 @@
 namespace probe {
 
 constexpr wchar_t kMeasureMessage[] = L"KeltosProbeMeasureCaption";
+// Sent to the bar: the hook sends it WM_DPICHANGED from `lParam` DPI to `wParam` DPI, with the
+// rectangle Windows would suggest, as when the bar is moved onto a monitor of that DPI.
+constexpr wchar_t kChangeDpiMessage[] = L"KeltosProbeChangeDpi";
 constexpr wchar_t kMeasureMapping[] = L"KeltosProbeCaptionMeasure";
 constexpr char kHookProcedure[] = "KeltosProbeHook";
 
@@ -20,6 +23,24 @@ struct CaptionMeasure {
     SIZE extent;                // of the text in that font (GetTextExtentPoint32W)
     LONG lineHeight;            // tmHeight of that font
     RECT client;                // the control's client area
+};
+
+// The probe's side: the hook on the bar's thread while the object lives.
+class BarHook {
+  public:
+    explicit BarHook(HWND bar);
+    ~BarHook();
+    BarHook(const BarHook&) = delete;
+    BarHook& operator=(const BarHook&) = delete;
+    bool Ready() const { return hook_ != nullptr; }
+    CaptionMeasure Measure(HWND control);
+    void ChangeDpi(int from, int to);
+
+  private:
+    HWND bar_;
+    HMODULE module_ = nullptr;
+    HANDLE mapping_ = nullptr;
+    HHOOK hook_ = nullptr;
 };
 
 }  // namespace probe

@@ -13,8 +13,10 @@ int main(int argc, char** argv) {
         status = probe::RunCommands();
     else if (std::strcmp(command, "docking") == 0)
         status = probe::RunDocking();
+    else if (std::strcmp(command, "dpichange") == 0)
+        status = probe::RunDpiChange();
     else
-        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking\n");
+        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|dpichange\n");
     std::fflush(stdout);
     return status;
 }

@@ -25,8 +25,8 @@ class WineTest(unittest.TestCase):
 class StartupTest(WineTest):
     def test_startup(self):
         """Title, topmost band, size, styles, foreground, controls, captions that fit, version
-        resource, icon, manifest."""
-        self.run_probes(["startup"])
+        resource, icon, manifest; then a move to a monitor of 144 DPI and back."""
+        self.run_probes(["startup", "dpichange"])
 
 
 class CommandsTest(WineTest):
