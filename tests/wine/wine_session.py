@@ -2,10 +2,10 @@
 window manager: the bar is a WS_POPUP window, and the foreground and the window rectangles that
 the tests read are Wine's own bookkeeping, which a window manager would only make asynchronous.
 
-The Wine prefix lives in the Windows build folder (wineprefix/, or wineprefix-LOCALE-DPI/ for a
-session in another locale or at another resolution); it is made once with `wineboot --init` and
-reused. Tools, locales, fonts or files that are missing fail the test with what to install or
-build; nothing is skipped.
+The Wine prefix lives in the Windows build folder (wineprefix/, or wineprefix-LOCALE/ and
+wineprefix-DPIdpi/ for a session in another locale or at another resolution); it is made once
+with `wineboot --init` and reused. Tools, locales, fonts or files that are missing fail the test
+with what to install or build; nothing is skipped.
 """
 
 import os
@@ -77,7 +77,7 @@ class WineSession:
             if font:
                 require_file(font, f"install it with 'apt-get install {package}' "
                              "(make test does this)")
-        name = "wineprefix" if (locale, dpi) == (None, 96) else f"wineprefix-{locale}-{dpi}"
+        name = "wineprefix" + (f"-{locale}" if locale else "") + (f"-{dpi}dpi" if dpi != 96 else "")
         self.prefix = os.path.join(self.dir, name)
         self.x = XSession(wm="none")
         self.processes = []
