@@ -49,26 +49,32 @@ add_custom_command(OUTPUT ${KELTOS_ICO}
   COMMENT "Making keltos.ico from the XPM icons"
   VERBATIM)
 
-# The resource script names the icon by a plain forward-slash path, filled in here.
+# The resource script names the icon and the manifest by plain forward-slash paths, filled in here.
 set(KELTOS_ICON_FILE ${KELTOS_ICO})
+set(KELTOS_MANIFEST_FILE ${KELTOS_SRC}/resources/keltos.manifest)
 configure_file(${KELTOS_SRC}/resources/keltos.rc.in ${KELTOS_GEN}/keltos.rc @ONLY)
-set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES OBJECT_DEPENDS ${KELTOS_ICO})
+set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES
+  OBJECT_DEPENDS "${KELTOS_ICO};${KELTOS_MANIFEST_FILE}")
 
 add_executable(KELTOS WIN32
   app/main.cpp
   platform/win32/win32_controls.cpp
+  platform/win32/win32_fonts.cpp
   platform/win32/win32_text.cpp
   platform/win32/win32_toolkit.cpp
   platform/win32/win32_window.cpp
   ${KELTOS_GEN}/keltos.rc
   ${KELTOS_ICO})
-target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32)
+# comctl32: the controls of Common Controls 6 that the manifest asks for.
+target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32 comctl32)
 target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
 
 # Another Windows program that finds the running bar and checks it (see tests/wine).
 add_executable(keltos_probe
+  tests/wine/probe_captions.cpp
   tests/wine/probe_commands.cpp
   tests/wine/probe_docking.cpp
+  tests/wine/probe_dpi.cpp
   tests/wine/probe_main.cpp
   tests/wine/probe_resources.cpp
   tests/wine/probe_startup.cpp
@@ -77,3 +83,12 @@ target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
 target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
 target_link_libraries(keltos_probe PRIVATE user32 gdi32 version)
 target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})
+# What the probe loads into the bar's process to measure the captions in their own fonts; its
+# hook procedure is exported by its plain name.
+add_library(keltos_probe_hook SHARED tests/wine/probe_hook.cpp)
+set_target_properties(keltos_probe_hook PROPERTIES PREFIX "")
+target_compile_definitions(keltos_probe_hook PRIVATE ${KELTOS_WIN32_DEFINES})
+target_include_directories(keltos_probe_hook PRIVATE ${KELTOS_SRC})
+target_link_libraries(keltos_probe_hook PRIVATE user32 gdi32)
+target_link_options(keltos_probe_hook PRIVATE ${KELTOS_STATIC_LINK} -Wl,--kill-at)
+add_dependencies(keltos_probe keltos_probe_hook)

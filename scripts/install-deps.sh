@@ -20,16 +20,32 @@ packages=(
   nlohmann-json3-dev sway xwayland grim
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
-  # KELTOS.exe is cross-built, and tested under 32-bit Wine.
-  packages+=(g++-mingw-w64-i686 wine wine32:i386)
+  # KELTOS.exe is cross-built, and tested under 32-bit Wine, also as on a Japanese system.
+  packages+=(g++-mingw-w64-i686 wine wine32:i386 locales fonts-ipafont-gothic)
 fi
+
+# The Japanese locale of the Wine tests, generated once (needs the locales package).
+japanese_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8' && return 0
+  [[ -f /etc/locale.gen ]] || return 1
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "The tests need the ja_JP.UTF-8 locale: as root, enable it in /etc/locale.gen and run locale-gen" >&2
+    return 1
+  fi
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen
+}
 
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -eq 0 ]]; then
+  if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then japanese_locale; fi
+  exit 0
+fi
 
 if [[ $(id -u) -ne 0 ]]; then
   echo "KELTOS needs these Debian packages: ${missing[*]}" >&2
@@ -49,3 +65,4 @@ for p in "${missing[@]}"; do
 done
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}"
+if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then japanese_locale; fi

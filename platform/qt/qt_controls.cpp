@@ -1,9 +1,15 @@
 #include <QFont>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/qt/qt_platform.h"
 
@@ -11,23 +17,45 @@ namespace platform::qt {
 
 namespace {
 
-// The face of the design, then faces that look alike, then whatever monospace face there is.
-void ApplyFont(QWidget* widget, const FontDesign& f) {
-    if (f.face.empty()) return;
+// Gives `widget` `font` at the largest pixel size, not above `largest` nor below 6, at which
+// `text` fits `room` on one line, as the Windows build does. Digits are measured as the widest
+// digit, so a clock or a readout keeps its size while its digits change.
+void FitFont(QWidget* widget, QFont font, int largest, const QString& text, QSize room) {
+    int pixels = std::max(largest, 6);
+    for (; pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics metrics(font);
+        QChar widest = u'0';
+        for (char16_t digit = u'0'; digit <= u'9'; ++digit)
+            if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+                widest = QChar(digit);
+        QString shown = text;
+        for (QChar& c : shown)
+            if (c >= u'0' && c <= u'9') c = widest;
+        if (metrics.horizontalAdvance(shown) <= room.width() && metrics.height() <= room.height())
+            break;
+    }
+    font.setPixelSize(pixels);
+    if (widget->font() != font) widget->setFont(font);
+}
+
+// The face of the design, then faces that look alike, then whatever monospace face there is, at
+// the design's size in pixels.
+QFont DesignFont(QWidget* widget, const FontDesign& f, int& pixels) {
     QFont font = widget->font();
+    pixels = f.points > 0 ? static_cast<int>(std::lround(f.points * widget->logicalDpiY() / 72.0))
+                          : QFontInfo(font).pixelSize();
+    if (f.face.empty()) return font;
     font.setFamilies({QString::fromStdString(f.face), QStringLiteral("MS Gothic"),
                       QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
     font.setStyleHint(QFont::Monospace);
-    font.setPointSizeF(f.points);
     font.setWeight(f.weight >= 700 ? QFont::Bold : QFont::Normal);
-    widget->setFont(font);
+    return font;
 }
 
-// Buttons and the label use a compact face so their captions fit the 19-pixel bar.
-void ApplyCompactFont(QWidget* widget) {
-    QFont font = widget->font();
-    font.setPixelSize(std::max(8, ToPixels(150)));  // 10 px at 96 DPI
-    widget->setFont(font);
+// Buttons and the label use the application's face, at most 10 px at 96 DPI.
+int CompactPixels() {
+    return std::max(8, ToPixels(150));
 }
 
 class QtButton : public CommandButton {
@@ -36,7 +64,13 @@ class QtButton : public CommandButton {
         : button_(new QPushButton(QString::fromStdString(d.caption), parent)) {
         button_->setObjectName(QString::fromStdString(d.name));
         button_->setGeometry(ToPixels(d));
-        ApplyCompactFont(button_);
+        // The room inside the button's bevel and margins.
+        QStyleOptionButton option;
+        option.initFrom(button_);
+        const QSize room = button_->style()
+                               ->subElementRect(QStyle::SE_PushButtonContents, &option, button_)
+                               .size();
+        FitFont(button_, button_->font(), CompactPixels(), button_->text(), room);
         button_->setAutoDefault(false);  // Enter and Esc have no window-wide meaning
         button_->setDefault(false);
         QObject::connect(button_, &QPushButton::clicked, [this] {
@@ -56,28 +90,47 @@ class QtTextBox : public TextBox {
         : edit_(new QLineEdit(QString::fromStdString(d.caption), parent)) {
         edit_->setObjectName(QString::fromStdString(d.name));
         edit_->setGeometry(ToPixels(d));
-        ApplyFont(edit_, d.font);
+        font_ = DesignFont(edit_, d.font, pixels_);
+        Fit();
     }
     void SetText(const std::string& text) override {
         const QString value = QString::fromStdString(text);
-        if (edit_->text() != value) edit_->setText(value);
+        if (edit_->text() == value) return;
+        edit_->setText(value);
+        Fit();
     }
 
   private:
+    void Fit() {
+        // The room inside the frame, less the line edit's own margin of 2 px a side and a pixel
+        // for the cursor.
+        QStyleOptionFrame option;
+        option.initFrom(edit_);
+        option.lineWidth =
+            edit_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit_);
+        QSize room =
+            edit_->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit_).size();
+        room.rwidth() -= 5;
+        FitFont(edit_, font_, pixels_, edit_->text(), room);
+    }
     QLineEdit* edit_;
+    QFont font_;
+    int pixels_ = 0;
 };
 
 class QtLabel : public Label {
   public:
-    QtLabel(QWidget* parent, const ControlDesign& d)
-        : label_(new QLabel(QString::fromStdString(d.caption), parent)) {
+    QtLabel(QWidget* parent, const ControlDesign& d) : label_(new QLabel(parent)) {
         label_->setObjectName(QString::fromStdString(d.name));
         label_->setGeometry(ToPixels(d));
-        ApplyCompactFont(label_);
+        label_->setWordWrap(false);  // a caption too long is cut off, never broken into lines
+        SetCaption(d.caption);
     }
     void SetCaption(const std::string& text) override {
         const QString value = QString::fromStdString(text);
-        if (label_->text() != value) label_->setText(value);
+        if (label_->text() == value) return;
+        label_->setText(value);
+        FitFont(label_, label_->font(), CompactPixels(), value, label_->contentsRect().size());
     }
 
   private:

@@ -1,10 +1,11 @@
 // The Qt 6 Widgets backend (Linux/X11). Internal to platform/qt.
 //
 // Supports: a frameless top-level QWidget at twip geometry (twips per pixel from the screen's
-// logical DPI, 15 at 96 DPI), QPushButton / QLineEdit / QLabel controls, QTimer timers, a run
-// clock on CLOCK_BOOTTIME, the local wall clock for the calendar, and the user's date and time
-// separators from the system locale. The program ends when its window is closed by any means: the
-// window manager's close request, or another X client destroying the window.
+// logical DPI, 15 at 96 DPI), QPushButton / QLineEdit / QLabel controls, each caption on one
+// line in the largest font size that fits its control, QTimer timers, a run clock on
+// CLOCK_BOOTTIME, the local wall clock for the calendar, and the user's date and time separators
+// from the system locale. The program ends when its window is closed by any means: the window
+// manager's close request, or another X client destroying the window.
 // Does not support: Wayland-native windows (the program always runs on Qt's xcb backend, through
 // XWayland in a Wayland session), or the Shift-JIS character set of a font (Qt has no charsets;
 // the face name, size and weight are used, with a monospace fallback).

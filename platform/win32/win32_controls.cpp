@@ -5,35 +5,49 @@
 
 namespace platform::win32 {
 
+Win32Control::Win32Control(Win32Window& parent, const wchar_t* windowClass, DWORD style,
+                           DWORD exStyle, const ControlDesign& d)
+    : parent_(parent),
+      hwnd_(CreateWindowExW(exStyle, windowClass, Widen(d.caption).c_str(),
+                            WS_CHILD | WS_VISIBLE | style, parent.ToPixels(d.left),
+                            parent.ToPixels(d.top), parent.ToPixels(d.width),
+                            parent.ToPixels(d.height), parent.Handle(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(parent.NextControlId())),
+                            GetModuleHandleW(nullptr), nullptr)),
+      design_(d) {
+    parent_.Adopt(this);
+}
+
+Win32Control::~Win32Control() {
+    parent_.Abandon(this);
+}
+
+void Win32Control::Layout() {
+    const Win32Window& w = parent_;
+    SetWindowPos(hwnd_, nullptr, w.ToPixels(design_.left), w.ToPixels(design_.top),
+                 w.ToPixels(design_.width), w.ToPixels(design_.height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    FitFont();
+}
+
+void Win32Control::FitFont() {
+    font_.Fit(hwnd_, FontChoices(), TextOf(hwnd_), parent_.Dpi());
+}
+
+void Win32Control::ShowText(const std::string& text) {
+    const std::wstring wide = Widen(text);
+    if (TextOf(hwnd_) == wide) return;  // spares the caret and a repaint
+    SetWindowTextW(hwnd_, wide.c_str());
+    FitFont();
+}
+
 namespace {
 
-HWND MakeChild(Win32Window& parent, const wchar_t* windowClass, DWORD style, DWORD exStyle,
-               const ControlDesign& d) {
-    const int id = parent.NextControlId();
-    return CreateWindowExW(
-        exStyle, windowClass, Widen(d.caption).c_str(), WS_CHILD | WS_VISIBLE | style,
-        ToPixels(d.left), ToPixels(d.top), ToPixels(d.width), ToPixels(d.height), parent.Handle(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-}
-
-// Buttons and the label use the GUI font so their captions fit the 19-pixel bar.
-void UseGuiFont(HWND control) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
-}
-
-// The text, unless the control already shows it (which spares the caret and a repaint).
-void ShowText(HWND control, const std::string& text) {
-    const std::wstring wide = Widen(text);
-    if (TextOf(control) != wide) SetWindowTextW(control, wide.c_str());
-}
-
-class Win32Button : public CommandButton {
+class Win32Button : public CommandButton, public Win32Control {
   public:
     Win32Button(Win32Window& parent, const ControlDesign& d)
-        : parent_(parent.Handle()),
-          hwnd_(MakeChild(parent, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, d)) {
-        UseGuiFont(hwnd_);
+        : Win32Control(parent, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, d) {
+        FitFont();
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~Win32Button() override {
@@ -44,7 +58,7 @@ class Win32Button : public CommandButton {
         const bool hadFocus = !enabled && GetFocus() == hwnd_;
         EnableWindow(hwnd_, enabled ? TRUE : FALSE);
         if (hadFocus) {
-            const HWND next = GetNextDlgTabItem(parent_, hwnd_, FALSE);
+            const HWND next = GetNextDlgTabItem(parent_.Handle(), hwnd_, FALSE);
             if (next && next != hwnd_) ::SetFocus(next);
         }
     }
@@ -54,54 +68,33 @@ class Win32Button : public CommandButton {
         // A disabled button raises no click, even when a message claims one.
         if (onClick && IsWindowEnabled(hwnd_)) onClick();
     }
-
-  private:
-    HWND parent_;
-    HWND hwnd_;
 };
 
-class Win32TextBox : public TextBox {
+class Win32TextBox : public TextBox, public Win32Control {
   public:
     Win32TextBox(Win32Window& parent, const ControlDesign& d)
-        : hwnd_(MakeChild(parent, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-                          d)) {
-        if (!d.font.face.empty()) {
-            // Points to pixels at the screen's resolution; Windows substitutes a face of the
-            // same character set where this one is missing.
-            HDC screen = GetDC(nullptr);
-            const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-            if (screen) ReleaseDC(nullptr, screen);
-            const int height = -MulDiv(static_cast<int>(d.font.points * 100 + 0.5f), dpi, 7200);
-            font_ = CreateFontW(height, 0, 0, 0, d.font.weight, FALSE, FALSE, FALSE,
-                                static_cast<DWORD>(d.font.charset), OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                                Widen(d.font.face).c_str());
-        }
-        if (font_)
-            SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        else
-            UseGuiFont(hwnd_);
+        : Win32Control(parent, L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                       d) {
+        FitFont();
     }
-    ~Win32TextBox() override {
-        if (font_) DeleteObject(font_);
-    }
-    void SetText(const std::string& text) override { ShowText(hwnd_, text); }
+    void SetText(const std::string& text) override { ShowText(text); }
 
   private:
-    HWND hwnd_;
-    HFONT font_ = nullptr;
+    std::vector<LOGFONTW> FontChoices() const override {
+        return design_.font.face.empty() ? GuiFonts(parent_.Dpi())
+                                         : DesignFonts(design_.font, parent_.Dpi());
+    }
 };
 
-class Win32Label : public Label {
+// SS_LEFTNOWORDWRAP: a caption that is too long is cut off at the right, never wrapped onto a
+// second line that the label's height would hide.
+class Win32Label : public Label, public Win32Control {
   public:
     Win32Label(Win32Window& parent, const ControlDesign& d)
-        : hwnd_(MakeChild(parent, L"STATIC", SS_LEFT | SS_NOPREFIX, 0, d)) {
-        UseGuiFont(hwnd_);
+        : Win32Control(parent, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, d) {
+        FitFont();
     }
-    void SetCaption(const std::string& text) override { ShowText(hwnd_, text); }
-
-  private:
-    HWND hwnd_;
+    void SetCaption(const std::string& text) override { ShowText(text); }
 };
 
 // Timers by their SetTimer identifiers.

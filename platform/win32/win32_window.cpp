@@ -1,9 +1,11 @@
 // The bar's top-level window: a WS_POPUP window without border or title bar, whose client area
-// is the whole window, carrying the executable's icon.
+// is the whole window, carrying the executable's icon, at the DPI of the monitor it is on.
 #include <algorithm>
 #include <cmath>
 
 #include "platform/win32/win32_platform.h"
+// (after windows.h, which it needs)
+#include <commctrl.h>
 
 namespace platform::win32 {
 
@@ -15,6 +17,9 @@ constexpr int kIconResource = 1;  // the ICON of resources/keltos.rc.in
 ATOM RegisterBarClass(WNDPROC procedure) {
     static ATOM atom = 0;
     if (atom) return atom;
+    // The button, edit and static classes of Common Controls 6, which the manifest selects.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -31,34 +36,36 @@ ATOM RegisterBarClass(WNDPROC procedure) {
     return atom;
 }
 
-}  // namespace
-
-float TwipsPerPixel() {
-    static const float twips = [] {
-        HDC screen = GetDC(nullptr);
-        const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-        if (screen) ReleaseDC(nullptr, screen);
-        return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
-    }();
-    return twips;
+// The DPI of the monitor a window is on (Windows 10 1607 and later); elsewhere the system DPI,
+// which a system-aware process has for all its windows.
+int DpiOf(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const int dpi = getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
+    return dpi > 0 ? dpi : SystemDpi();
 }
 
-int ToPixels(double twips) {
+}  // namespace
+
+int Win32Window::ToPixels(double twips) const {
     // Far beyond any screen either way, but never past what a pixel coordinate can hold.
-    const double pixels = std::clamp(twips / TwipsPerPixel(), -1e6, 1e6);
+    const double pixels = std::clamp(twips * dpi_ / 1440.0, -1e6, 1e6);
     return static_cast<int>(std::lround(pixels));
 }
 
-Win32Window::Win32Window(const WindowDesign& design) : caption_(design.caption) {
+Win32Window::Win32Window(const WindowDesign& design)
+    : width_(design.width), height_(design.height), caption_(design.caption) {
     if (!RegisterBarClass(&Win32Window::Procedure)) {
         MessageBoxW(nullptr, L"The window class cannot be registered.", L"KELTOS", MB_ICONERROR);
         ExitProcess(1);
     }
+    // Sized for the primary monitor, whose DPI is the system DPI; corrected below if the window
+    // turns out to be on another.
+    dpi_ = SystemDpi();
     // No border or title bar, so the window rectangle is the client area.
-    RECT r{0, 0, ToPixels(design.width), ToPixels(design.height)};
-    AdjustWindowRectEx(&r, WS_POPUP, FALSE, 0);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
+    const int width = ToPixels(width_);
+    const int height = ToPixels(height_);
     // First shown at the top of the primary work area, centred; it stays there until another
     // window comes to the foreground.
     RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -70,6 +77,19 @@ Win32Window::Win32Window(const WindowDesign& design) : caption_(design.caption) 
         MessageBoxW(nullptr, L"The window cannot be created.", L"KELTOS", MB_ICONERROR);
         ExitProcess(1);
     }
+    const int dpi = DpiOf(hwnd_);
+    if (dpi != dpi_) ApplyDpi(dpi, x, area.top);
+}
+
+void Win32Window::Abandon(Win32Control* control) {
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+}
+
+void Win32Window::ApplyDpi(int dpi, int left, int top) {
+    dpi_ = dpi;
+    SetWindowPos(hwnd_, nullptr, left, top, ToPixels(width_), ToPixels(height_),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    for (Win32Control* control : controls_) control->Layout();
 }
 
 Win32Window::~Win32Window() {
@@ -104,7 +124,7 @@ void Win32Window::SetTop(float twips) {
 float Win32Window::Width() const {
     RECT r{};
     GetWindowRect(hwnd_, &r);
-    return static_cast<float>(r.right - r.left) * win32::TwipsPerPixel();
+    return static_cast<float>(r.right - r.left) * TwipsPerPixel();
 }
 
 void Win32Window::End() {
@@ -133,6 +153,16 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             DeliverTick(wParam);
             return 0;
+        case WM_DPICHANGED: {
+            // Moved onto a monitor of another DPI (or its DPI changed): the same twips in the new
+            // pixels, where Windows suggests; the size is the design's, at the new DPI.
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            RECT r{};
+            GetWindowRect(hwnd_, &r);
+            ApplyDpi(HIWORD(wParam), suggested ? suggested->left : r.left,
+                     suggested ? suggested->top : r.top);
+            return 0;
+        }
         case WM_ACTIVATE:
             // As a dialog box does: the focus leaves with the window and comes back with it.
             if (LOWORD(wParam) == WA_INACTIVE) {

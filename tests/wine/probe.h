@@ -1,7 +1,7 @@
 // keltos_probe: another Windows program that finds the running KELTOS bar and checks it, as any
 // program on the same desktop could (window functions, messages, the executable's resources).
 //
-//   keltos_probe startup | commands | docking
+//   keltos_probe startup | commands | docking | dpichange
 //
 // Each sub-command prints one line per check, "ok: ..." or "FAIL: ...", and exits with status 0
 // only when every check held (1 when one failed, 2 on a usage error).
@@ -70,10 +70,23 @@ bool WaitFor(Condition condition, double seconds) {
     }
 }
 
-bool CheckResources(HWND bar);  // version information and icon of the bar's executable
+bool CheckResources(HWND bar);  // version information, icon and manifest of its executable
+bool CheckCaptions(const Bar& bar, int dpi);  // every caption fits its control on one line
+void CheckLayout(const Bar& bar, int dpi);    // the window and the controls at their twips
+
+// Docking (probe_docking.cpp): an ordinary captioned window of this program, shown; and the bar
+// expected on the title bar of a window brought to the front, at the DPI last given.
+HWND OpenForeign(const wchar_t* title, int x, int y, int width, int height);
+void DockingAtDpi(int dpi);
+void ExpectFollows(const Bar& bar, HWND target, const std::string& name);
+
+// Makes this program per-monitor DPI aware, so that it sees the bar's rectangles in pixels.
+void BecomeDpiAware();
+int DpiOf(HWND window);  // of the monitor the window is on
 
 int RunStartup();
 int RunCommands();
 int RunDocking();
+int RunDpiChange();
 
 }  // namespace probe

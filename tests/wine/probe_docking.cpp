@@ -1,6 +1,7 @@
 // docking: windows of this program come to the foreground one after another, and the bar moves
 // onto each one's title bar within a second, except onto its own kind.
 #include <cmath>
+#include <vector>
 
 #include "tests/wine/probe.h"
 
@@ -13,6 +14,8 @@ constexpr double kFollowSeconds = 1.2;  // one tick of the bar's one-second time
 LRESULT CALLBACK ForeignProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
+
+}  // namespace
 
 // An ordinary captioned window of this program, shown and brought to the foreground.
 HWND OpenForeign(const wchar_t* title, int x, int y, int width, int height) {
@@ -33,6 +36,8 @@ HWND OpenForeign(const wchar_t* title, int x, int y, int width, int height) {
     return w;
 }
 
+namespace {
+
 bool BringToFront(HWND w, const std::string& name) {
     SetForegroundWindow(w);
     return Check(WaitFor([&] { return GetForegroundWindow() == w; }, 2),
@@ -45,15 +50,29 @@ RECT RectOf(HWND w) {
     return r;
 }
 
-// Where the bar belongs on `target`: its right edge 950 twips (63 px) left of the target's
-// right edge, its top 60 twips (4 px) below the target's top, at 15 twips per pixel.
+// Twips per pixel on the bar's monitor: 15 at 96 DPI, 10 at 144.
+double twipsPerPixel = 15;
+
+}  // namespace
+
+void DockingAtDpi(int dpi) {
+    twipsPerPixel = 1440.0 / dpi;
+}
+
+namespace {
+
+// Where the bar belongs on `target`: its right edge 950 twips (63 px at 96 DPI, 95 at 144) left
+// of the target's right edge, its top 60 twips (4 px, 6 px) below the target's top.
 RECT DockedOn(HWND bar, const RECT& target) {
     const RECT b = RectOf(bar);
-    const double widthTwips = 15.0 * (b.right - b.left);
-    const int left = static_cast<int>(std::lround((15.0 * target.right - 950 - widthTwips) / 15));
-    const int top = static_cast<int>(std::lround((15.0 * target.top + 60) / 15));
+    const double t = twipsPerPixel;
+    const double widthTwips = t * (b.right - b.left);
+    const int left = static_cast<int>(std::lround((t * target.right - 950 - widthTwips) / t));
+    const int top = static_cast<int>(std::lround((t * target.top + 60) / t));
     return RECT{left, top, left + (b.right - b.left), top + (b.bottom - b.top)};
 }
+
+}  // namespace
 
 void ExpectFollows(const Bar& bar, HWND target, const std::string& name) {
     if (!BringToFront(target, name)) return;
@@ -67,16 +86,19 @@ void ExpectFollows(const Bar& bar, HWND target, const std::string& name) {
         },
         kFollowSeconds);
     const RECT got = RectOf(bar.window);
-    Check(moved && got.right == r.right - 63 && got.top == r.top + 4,
+    const int right = static_cast<int>(950 / twipsPerPixel);
+    const int down = static_cast<int>(60 / twipsPerPixel);
+    Check(moved && got.right == r.right - right && got.top == r.top + down,
           "the bar moves onto " + name + " " + Describe(r) + " within " +
-              std::to_string(kFollowSeconds) +
-              " s: right edge 63 px left of its right, top 4 px "
-              "below its top (is " +
+              std::to_string(kFollowSeconds) + " s: right edge " + std::to_string(right) +
+              " px left of its right, top " + std::to_string(down) + " px below its top (is " +
               Describe(got) + " after " + std::to_string(static_cast<int>((Now() - since) * 1000)) +
               " ms)");
     Check((GetWindowLongW(bar.window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0,
           "the bar stays in the topmost band");
 }
+
+namespace {
 
 void ExpectStays(const Bar& bar, const std::string& why) {
     const RECT before = RectOf(bar.window);
@@ -91,11 +113,9 @@ void ExpectStays(const Bar& bar, const std::string& why) {
 int RunDocking() {
     Bar bar;
     if (!FindBar(bar, L"KELTOS - 00:00:00", 30)) return 1;
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    if (!Check(dpi == 96, "the display has 96 pixels per inch (" + std::to_string(dpi) + ")"))
-        return 1;
+    const int dpi = DpiOf(bar.window);
+    DockingAtDpi(dpi);
+    Note("the bar's monitor has " + std::to_string(dpi) + " pixels per inch");
 
     // At start-up the bar is itself in front and stays where it was first shown.
     Check(WaitFor([&] { return GetForegroundWindow() == bar.window; }, 2),
@@ -118,6 +138,34 @@ int RunDocking() {
     ExpectFollows(bar, shortTitle, "a window titled \"ab\"");
     const HWND untitled = OpenForeign(L"", 500, 300, 420, 240);
     ExpectFollows(bar, untitled, "a window without a title");
+
+    // Titles in other scripts, read through the system code page (932 on a Japanese system): a
+    // Japanese title is followed; one that begins "KELTO" is not; nor is one whose 249-byte cut
+    // falls inside a double-byte character, and one like it that begins otherwise is followed.
+    const std::wstring kana(200, L'\x3042');  // あ, two bytes in code page 932
+    const struct {
+        std::wstring title;
+        bool followed;
+        const char* name;
+    } titles[] = {
+        {L"\x30E1\x30E2\x5E33 - \x65E5\x672C\x8A9E", true, "a Japanese title"},
+        {L"KELTO \x306E\x6642\x8A08", false, "a title beginning KELTO"},
+        {L"ab" + kana, true, "a title of 402 bytes cut inside a character"},
+        {L"KELTOS" + kana, false, "a KELTO title of 406 bytes cut inside a character"},
+    };
+    std::vector<HWND> titled;
+    for (const auto& t : titles) {
+        const HWND w =
+            OpenForeign(t.title.c_str(), 200 + 40 * static_cast<int>(titled.size()), 150, 520, 260);
+        titled.push_back(w);
+        if (t.followed)
+            ExpectFollows(bar, w, t.name);
+        else if (BringToFront(w, t.name))
+            ExpectStays(bar, t.name);
+    }
+    Check(IsWindow(bar.window) && TitleSeconds(bar.window) == 0,
+          "after those titles the bar is still there");
+    for (HWND w : titled) DestroyWindow(w);
 
     // The bar itself in front: it stays put.
     if (BringToFront(bar.window, "the bar")) ExpectStays(bar, "the bar itself in front");

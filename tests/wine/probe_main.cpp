@@ -6,14 +6,17 @@
 int main(int argc, char** argv) {
     const char* command = argc == 2 ? argv[1] : "";
     int status = 2;
+    probe::BecomeDpiAware();
     if (std::strcmp(command, "startup") == 0)
         status = probe::RunStartup();
     else if (std::strcmp(command, "commands") == 0)
         status = probe::RunCommands();
     else if (std::strcmp(command, "docking") == 0)
         status = probe::RunDocking();
+    else if (std::strcmp(command, "dpichange") == 0)
+        status = probe::RunDpiChange();
     else
-        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking\n");
+        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|dpichange\n");
     std::fflush(stdout);
     return status;
 }

@@ -1,5 +1,5 @@
-// The version information and the icon of the bar's executable, read back from the file the
-// running bar was started from.
+// The version information, the icon and the manifest of the bar's executable, read back from
+// the file the running bar was started from.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -159,6 +159,36 @@ void CheckIcon(const std::wstring& exe) {
     FreeLibrary(module);
 }
 
+// The application manifest (type 24, id 1), by what it must say.
+void CheckManifest(const std::wstring& exe) {
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HRSRC found =
+        module ? FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)) : nullptr;
+    std::string manifest;
+    if (found) {
+        const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+        if (data) manifest.assign(data, SizeofResource(module, found));
+    }
+    if (module) FreeLibrary(module);
+    if (!Check(!manifest.empty(), "the executable has a manifest (type 24, id 1)")) return;
+    const struct {
+        const char* what;
+        const char* text;
+    } says[] = {
+        {"Common Controls 6", "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""},
+        {"system DPI awareness", ">true</dpiAware>"},
+        {"per-monitor DPI awareness v2", ">PerMonitorV2</dpiAwareness>"},
+        {"Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
+        {"Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
+        {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
+        {"Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
+        {"no elevation", "level=\"asInvoker\""},
+    };
+    for (const auto& s : says)
+        Check(manifest.find(s.text) != std::string::npos,
+              std::string("the manifest asks for ") + s.what + " (" + s.text + ")");
+}
+
 }  // namespace
 
 bool CheckResources(HWND bar) {
@@ -167,6 +197,7 @@ bool CheckResources(HWND bar) {
     if (!Check(!exe.empty(), "the bar's executable is found (" + Narrow(exe) + ")")) return false;
     CheckVersion(exe);
     CheckIcon(exe);
+    CheckManifest(exe);
     return Failures() == before;
 }
 

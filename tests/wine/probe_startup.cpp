@@ -7,11 +7,8 @@ namespace probe {
 
 namespace {
 
-// The window's twip geometry in pixels at this display's resolution.
-int Pixels(int twips) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+// The window's twip geometry in pixels at a resolution.
+int Pixels(int twips, int dpi) {
     return MulDiv(twips, dpi, 1440);
 }
 
@@ -23,10 +20,10 @@ RECT ClientRect(HWND parent, HWND child) {
 }
 
 void CheckControl(HWND parent, HWND child, const char* name, int left, int top, int width,
-                  int height) {
+                  int height, int dpi) {
     const RECT r = ClientRect(parent, child);
-    const RECT want{Pixels(left), Pixels(top), Pixels(left) + Pixels(width),
-                    Pixels(top) + Pixels(height)};
+    const RECT want{Pixels(left, dpi), Pixels(top, dpi), Pixels(left, dpi) + Pixels(width, dpi),
+                    Pixels(top, dpi) + Pixels(height, dpi)};
     Check(EqualRect(&r, &want) != FALSE, std::string(name) + " at " + Describe(want) +
                                              " in the client area (is " + Describe(r) + ")");
 }
@@ -43,6 +40,22 @@ std::wstring LabelText(const SYSTEMTIME& t) {
 }
 
 }  // namespace
+
+void CheckLayout(const Bar& bar, int dpi) {
+    const HWND w = bar.window;
+    RECT r{};
+    GetWindowRect(w, &r);
+    Check(r.right - r.left == Pixels(4590, dpi) && r.bottom - r.top == Pixels(285, dpi),
+          "window rectangle " + std::to_string(Pixels(4590, dpi)) + " x " +
+              std::to_string(Pixels(285, dpi)) + " at " + std::to_string(dpi) + " DPI (is " +
+              Describe(r) + ")");
+    CheckControl(w, bar.label, "Label1", 60, 60, 1005, 195, dpi);
+    CheckControl(w, bar.time, "txtTime", 1110, 0, 1035, 285, dpi);
+    CheckControl(w, bar.start, "START", 2220, 0, 705, 255, dpi);
+    CheckControl(w, bar.stop, "STOP", 2940, 0, 585, 255, dpi);
+    CheckControl(w, bar.reset, "RESET", 3540, 0, 705, 255, dpi);
+    CheckControl(w, bar.end, "X", 4290, 0, 255, 255, dpi);
+}
 
 int RunStartup() {
     Bar bar;
@@ -61,9 +74,6 @@ int RunStartup() {
 
     RECT r{};
     GetWindowRect(w, &r);
-    Check(r.right - r.left == Pixels(4590) && r.bottom - r.top == Pixels(285),
-          "window rectangle " + std::to_string(Pixels(4590)) + " x " + std::to_string(Pixels(285)) +
-              " (is " + Describe(r) + ")");
     RECT client{};
     GetClientRect(w, &client);
     Check(client.right == r.right - r.left && client.bottom == r.bottom - r.top,
@@ -86,13 +96,10 @@ int RunStartup() {
           "the label reads the local date and time '" + Narrow(LabelText(after)) + "' (is '" +
               Narrow(label) + "')");
 
-    // Layout, in creation order (which is the Tab order), and the tab stops.
-    CheckControl(w, bar.label, "Label1", 60, 60, 1005, 195);
-    CheckControl(w, bar.time, "txtTime", 1110, 0, 1035, 285);
-    CheckControl(w, bar.start, "START", 2220, 0, 705, 255);
-    CheckControl(w, bar.stop, "STOP", 2940, 0, 585, 255);
-    CheckControl(w, bar.reset, "RESET", 3540, 0, 705, 255);
-    CheckControl(w, bar.end, "X", 4290, 0, 255, 255);
+    // Layout at the DPI of the bar's monitor, in creation order (which is the Tab order), and
+    // the tab stops.
+    const int dpi = DpiOf(w);
+    CheckLayout(bar, dpi);
     const HWND order[] = {bar.time, bar.start, bar.stop, bar.reset, bar.end, bar.label};
     HWND child = GetWindow(w, GW_CHILD);
     bool inOrder = true;
@@ -110,6 +117,7 @@ int RunStartup() {
     }
     Check(tabStops, "WS_TABSTOP on the time box and the buttons");
     Check(noDefault, "no default push button");
+    CheckCaptions(bar, dpi);
     CheckResources(w);
     return Failures() == 0 ? 0 : 1;
 }

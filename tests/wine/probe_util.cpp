@@ -26,6 +26,27 @@ int Failures() {
     return failures;
 }
 
+void BecomeDpiAware() {
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    const auto setContext = reinterpret_cast<SetContextFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (!setContext || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
+        SetProcessDPIAware();
+}
+
+int DpiOf(HWND window) {
+    using GetDpiFn = UINT(WINAPI*)(HWND);
+    const auto getDpi = reinterpret_cast<GetDpiFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi && getDpi(window)) return static_cast<int>(getDpi(window));
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
 std::string Narrow(std::wstring_view text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());

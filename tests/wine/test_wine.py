@@ -1,4 +1,5 @@
-"""KELTOS.exe under Wine, checked from outside by keltos_probe.exe in the same prefix."""
+"""KELTOS.exe under Wine, checked from outside by keltos_probe.exe in the same prefix: as most
+users run it, on a Japanese system (code page 932, IPA Gothic as the GUI font) and at 144 DPI."""
 
 import unittest
 
@@ -6,12 +7,14 @@ from wine_session import WineSession
 
 
 class WineTest(unittest.TestCase):
-    def run_probe(self, command, expect_keltos_status=None):
-        with WineSession() as session:
+    def run_probes(self, commands, locale=None, dpi=96, expect_keltos_status=None):
+        """Runs each `keltos_probe COMMAND` in turn against one KELTOS.exe in one session."""
+        with WineSession(locale, dpi) as session:
             keltos = session.start_keltos()
-            status, output = session.probe(command)
-            print(output)
-            self.assertEqual(status, 0, f"keltos_probe {command} found faults:\n{output}")
+            for command in commands:
+                status, output = session.probe(command)
+                print(output)
+                self.assertEqual(status, 0, f"keltos_probe {command} found faults:\n{output}")
             if expect_keltos_status is not None:
                 # The wine process carries the Windows program's exit status.
                 self.assertEqual(keltos.wait(10), expect_keltos_status)
@@ -21,20 +24,34 @@ class WineTest(unittest.TestCase):
 
 class StartupTest(WineTest):
     def test_startup(self):
-        """Title, topmost band, size, styles, foreground, controls, version resource, icon."""
-        self.run_probe("startup")
+        """Title, topmost band, size, styles, foreground, controls, captions that fit, version
+        resource, icon, manifest; then a move to a monitor of 144 DPI and back."""
+        self.run_probes(["startup", "dpichange"])
 
 
 class CommandsTest(WineTest):
     def test_commands(self):
         """START, STOP, START, RESET through the buttons; X ends the program with status 0."""
-        self.run_probe("commands", expect_keltos_status=0)
+        self.run_probes(["commands"], expect_keltos_status=0)
 
 
 class DockingTest(WineTest):
     def test_docking(self):
         """The bar follows the foreground window's title bar, except its own kind and itself."""
-        self.run_probe("docking")
+        self.run_probes(["docking"])
+
+
+class JapaneseTest(WineTest):
+    def test_japanese(self):
+        """On a Japanese system: start-up texts and captions that fit; Japanese titles, titles
+        beginning KELTO and titles cut inside a double-byte character."""
+        self.run_probes(["startup", "docking"], locale="ja_JP.UTF-8")
+
+
+class HighDpiTest(WineTest):
+    def test_high_dpi(self):
+        """At 144 DPI: 459 x 29, captions that fit, docking 95 px from the right and 6 px down."""
+        self.run_probes(["startup", "docking"], dpi=144)
 
 
 if __name__ == "__main__":

@@ -2,9 +2,10 @@
 window manager: the bar is a WS_POPUP window, and the foreground and the window rectangles that
 the tests read are Wine's own bookkeeping, which a window manager would only make asynchronous.
 
-The Wine prefix lives in the Windows build folder (wineprefix/); it is made once with
-`wineboot --init` and reused. Tools or files that are missing fail the test with what to install
-or build; nothing is skipped.
+The Wine prefix lives in the Windows build folder (wineprefix/, or wineprefix-LOCALE/ and
+wineprefix-DPIdpi/ for a session in another locale or at another resolution); it is made once
+with `wineboot --init` and reused. Tools, locales, fonts or files that are missing fail the test
+with what to install or build; nothing is skipped.
 """
 
 import os
@@ -33,6 +34,15 @@ def require_file(path, how):
     return path
 
 
+def require_locale(name):
+    """A Unix locale such as ja_JP.UTF-8, which Wine turns into its user locale and code page."""
+    listed = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    wanted = name.lower().replace("-", "")
+    if wanted not in (entry.lower().replace("-", "") for entry in listed):
+        raise RuntimeError(f"the locale {name} is missing: enable it in /etc/locale.gen and run "
+                           "locale-gen (make test does this)")
+
+
 def require_wine(tool):
     path = shutil.which(tool)
     if not path:
@@ -42,23 +52,40 @@ def require_wine(tool):
 
 
 class WineSession:
-    """An X session with a Wine prefix in it; start() and stop(), or use as a context."""
+    """An X session with a Wine prefix in it; start() and stop(), or use as a context.
+    `locale` (a Unix locale name) sets the Windows user locale and code page; `dpi` the system
+    resolution (LogPixels)."""
 
-    def __init__(self):
+    # Fonts that must be there for a locale's texts (the face Wine shows them in).
+    LOCALE_FONTS = {"ja_JP.UTF-8": ("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
+                                    "fonts-ipafont-gothic")}
+
+    def __init__(self, locale=None, dpi=96):
         self.dir = win32_dir()
         self.exe = require_file(os.path.join(self.dir, "KELTOS.exe"),
                                 "build it with 'make win32'")
         self.probe_exe = require_file(os.path.join(self.dir, "keltos_probe.exe"),
                                       "build it with 'make win32'")
+        require_file(os.path.join(self.dir, "keltos_probe_hook.dll"), "build it with 'make win32'")
         self.wine = require_wine("wine")
         self.wineserver = require_wine("wineserver")
-        self.prefix = os.path.join(self.dir, "wineprefix")
+        self.locale = locale
+        self.dpi = dpi
+        if locale:
+            require_locale(locale)
+            font, package = self.LOCALE_FONTS.get(locale, (None, None))
+            if font:
+                require_file(font, f"install it with 'apt-get install {package}' "
+                             "(make test does this)")
+        name = "wineprefix" + (f"-{locale}" if locale else "") + (f"-{dpi}dpi" if dpi != 96 else "")
+        self.prefix = os.path.join(self.dir, name)
         self.x = XSession(wm="none")
         self.processes = []
 
     def env(self):
+        extra = {"LANG": self.locale, "LC_ALL": self.locale} if self.locale else {}
         return self.x.env(WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", **extra)
 
     def _run(self, *args, timeout=120):
         done = subprocess.run([self.wine, *args], env=self.env(), capture_output=True,
@@ -78,6 +105,8 @@ class WineSession:
             # A crash ends the program instead of waiting for someone to close a dialog.
             self._run("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
                       "/t", "REG_DWORD", "/d", "0", "/f")
+            self._run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                      "/t", "REG_DWORD", "/d", str(self.dpi), "/f")
         except BaseException:
             self.stop()
             raise
