@@ -1,12 +1,13 @@
 """The bar docking on native Wayland and XWayland windows, on every desktop that has a provider.
 
 One list of cases; each desktop adds only how it starts and how it is asked (its Desktop in
-desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
+kwin.py, gnome.py, sway.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 """
 
 import time
 import unittest
 
+import kwin
 from session import Session, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
@@ -85,3 +86,7 @@ class DockingCases:
         x, y = self.position()
         self.assertTrue(0 <= x < 1600 and 0 <= y < 900, f"the bar went off the screen: {x},{y}")
         self.desktop.focus(self.session, A)  # restores it for the other cases
+
+
+class KWin(DockingCases, unittest.TestCase):
+    desktop = kwin.KWin()
