@@ -58,5 +58,6 @@ const std::function<void()>* AdoptedWindow(HWND hWnd);
 
 // The providers. Each is made once, after the toolkit exists.
 std::unique_ptr<Desktop> MakeEwmhDesktop();
+std::unique_ptr<Desktop> MakeKWinDesktop();
 
 }  // namespace winapi

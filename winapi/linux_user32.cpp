@@ -1,7 +1,10 @@
 // USER32's calls on Linux: each goes to the desktop provider chosen for this session.
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <vector>
 
 #include "winapi/desktop.h"
 
@@ -14,12 +17,37 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
+// Whether each of `names` has an owner on the session bus. One short round trip: a bus that does
+// not answer at once counts as one where nobody answers.
+std::vector<bool> OnSessionBus(const QStringList& names) {
+    std::vector<bool> owned(static_cast<std::size_t>(names.size()), false);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return owned;
+    const QDBusMessage reply = bus.call(
+        QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames")),
+        QDBus::Block, 100);
+    const QStringList listed =
+        reply.arguments().isEmpty() ? QStringList() : reply.arguments()[0].toStringList();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        owned[static_cast<std::size_t>(i)] = listed.contains(names[i]);
+    return owned;
+}
+
 SessionFacts SessionFromEnvironment() {
     SessionFacts facts;
     facts.sessionType = Env("XDG_SESSION_TYPE");
     facts.currentDesktop = Env("XDG_CURRENT_DESKTOP");
     facts.waylandDisplay = Env("WAYLAND_DISPLAY");
     facts.swaySock = Env("SWAYSOCK");
+    // Only a Wayland session needs to know which compositor answers on the session bus.
+    if (facts.sessionType == "wayland" || !facts.waylandDisplay.empty()) {
+        const std::vector<bool> owned =
+            OnSessionBus({QStringLiteral("org.kde.KWin"), QStringLiteral("org.gnome.Shell")});
+        facts.kwinOnBus = owned[0];
+        facts.gnomeShellOnBus = owned[1];
+    }
     return facts;
 }
 
@@ -28,6 +56,7 @@ std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
         case DesktopKind::Ewmh:
             break;
         case DesktopKind::KWin:
+            return MakeKWinDesktop();
         case DesktopKind::GnomeShell:
         case DesktopKind::Sway:
             std::fprintf(stderr,
