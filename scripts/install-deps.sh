@@ -10,6 +10,9 @@ packages=(
   xvfb openbox x11-utils x11-xserver-utils x11-apps xdotool wmctrl imagemagick
   dbus at-spi2-core python3-pyatspi desktop-file-utils
   libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
+  # Docking under KDE Plasma's Wayland compositor (KWin headless, its title bars, qdbus to load
+  # test scripts, GTK 3 test windows) and under xfwm4's compositor on X11.
+  kwin-wayland kwin-style-breeze qdbus-qt5 python3-gi gir1.2-gtk-3.0 xfwm4
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   # KELTOS.exe is cross-built, and tested under 32-bit Wine.

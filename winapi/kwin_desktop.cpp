@@ -11,11 +11,11 @@
 //
 // If the session bus, KWin or its scripting interface is missing or refuses the script, it says
 // so once on stderr; there is then no foreground window and the bar stays where it is, counting.
-// The script is unloaded when the program quits. One left behind by a run that was killed is
+// The script is unloaded when the program ends. One left behind by a run that was killed is
 // unloaded before this run loads its own, so KWin never holds two.
 //
 // Every call to KWin is asynchronous, so a hung KWin never holds up a tick; only the unloading at
-// quit waits, and not for long.
+// the end waits, and not for long.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -42,7 +42,7 @@ const QString kScriptName = QStringLiteral("keltos_focus");
 const QString kReportPath = QStringLiteral("/org/keltos/Focus");
 const QString kReportInterface = QStringLiteral("org.keltos.Focus");
 constexpr int kCallTimeoutMs = 5000;
-constexpr int kUnloadAtQuitTimeoutMs = 500;
+constexpr int kUnloadAtEndTimeoutMs = 500;
 
 class KWinDesktop;
 
@@ -74,6 +74,7 @@ class KWinDesktop : public winapi::Desktop {
         return reported_.GetWindowRect(hWnd, rect);
     }
     BOOL IsIconic(HWND hWnd) override { return reported_.IsIconic(hWnd); }
+    void End() override { Unload(); }
     BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
                       UINT flags) override {
         return x11_->SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags);
@@ -139,7 +140,7 @@ KWinDesktop::KWinDesktop() {
         return;
     }
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, context_,
-                     [this] { Unload(); });
+                     [this] { Unload(); });  // End() is not called when the event loop ends
     // A script left by an earlier run that was killed goes first, so there is never two.
     Call(QStringLiteral("/Scripting"), kScripting, QStringLiteral("unloadScript"), {kScriptName},
          [this](const QDBusMessage& reply) {
@@ -186,7 +187,7 @@ void KWinDesktop::Unload() {
     QDBusMessage call = QDBusMessage::createMethodCall(kKWinService, QStringLiteral("/Scripting"),
                                                        kScripting, QStringLiteral("unloadScript"));
     call.setArguments({kScriptName});
-    bus_.call(call, QDBus::Block, kUnloadAtQuitTimeoutMs);
+    bus_.call(call, QDBus::Block, kUnloadAtEndTimeoutMs);
     bus_.unregisterObject(kReportPath);
     QFile::remove(scriptPath_);
     scriptPath_.clear();

@@ -67,9 +67,14 @@ std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
     return MakeEwmhDesktop();
 }
 
+std::unique_ptr<Desktop>& Provider() {
+    static std::unique_ptr<Desktop> desktop;
+    return desktop;
+}
+
 Desktop& Current() {
-    static const std::unique_ptr<Desktop> desktop =
-        MakeDesktop(ChooseDesktop(SessionFromEnvironment()));
+    std::unique_ptr<Desktop>& desktop = Provider();
+    if (!desktop) desktop = MakeDesktop(ChooseDesktop(SessionFromEnvironment()));
     return *desktop;
 }
 
@@ -79,6 +84,10 @@ std::map<HWND, std::function<void()>>& Adopted() {
 }
 
 }  // namespace
+
+void EndDesktop() {
+    if (const std::unique_ptr<Desktop>& desktop = Provider()) desktop->End();
+}
 
 void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate) {
     Adopted()[hWnd] = std::move(showAndActivate);

@@ -6,6 +6,7 @@ independent of KELTOS's: each prints one JSON line into KWin's log, which is rea
 
 import json
 import os
+import re
 import shutil
 import uuid
 
@@ -128,8 +129,11 @@ class KWin(Desktop):
             return false;""")
         return bool(answer)
 
-    def scripts_loaded(self, session, name):
-        """Whether KWin has a script of this name loaded."""
-        out = session.run(self.qdbus, "org.kde.KWin", "/Scripting",
-                          "org.kde.kwin.Scripting.isScriptLoaded", name)
-        return out.strip() == "true"
+    def close(self, session, title):
+        """Asks the window with this title to close, as its close button does."""
+        self.query(session, f"find({json.dumps(title)}).closeWindow();")
+
+    def scripts(self, session):
+        """How many scripts KWin holds besides the test's own: each is a D-Bus object."""
+        paths = session.run(self.qdbus, "org.kde.KWin").split()
+        return sum(1 for p in paths if re.fullmatch(r"/\d+|/Scripting/Script\d+", p))

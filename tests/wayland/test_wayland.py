@@ -90,3 +90,20 @@ class DockingCases:
 
 class KWin(DockingCases, unittest.TestCase):
     desktop = kwin.KWin()
+
+    def test_script_is_never_left_behind_nor_doubled(self):
+        kwin, session = self.desktop, self.session
+        wait_for(lambda: kwin.scripts(session) == 1, 5, "KELTOS's script loaded once")
+        # Killed, it cannot unload its script; the next run replaces it and docks.
+        self.keltos.kill()
+        self.keltos.wait(5)
+        self.__class__.keltos = session.start_keltos()
+        self.__class__.bar = session.bar()
+        self.dock_on(B)
+        self.assertEqual(1, kwin.scripts(session), "a run after a kill doubled the script")
+        # Ended as a window is closed, it takes its script with it.
+        kwin.close(session, session.bar_title(self.bar))
+        self.assertEqual(0, self.keltos.wait(5))
+        wait_for(lambda: kwin.scripts(session) == 0, 5, "KELTOS to take its script out of KWin")
+        self.__class__.keltos = session.start_keltos()
+        self.__class__.bar = session.bar()
