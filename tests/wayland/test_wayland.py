@@ -59,8 +59,11 @@ class DockingCases:
 
     def dock_on(self, title):
         self.desktop.focus(self.session, title)
-        wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
-                 f"the bar on '{title}' at {self.expected(title)} (it is at {self.position()})")
+        try:
+            wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
+                     f"the bar on '{title}' at {self.expected(title)}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; it is at {self.position()}") from None
 
     def test_follows_each_window_in_turn(self):
         for title in (A, B, C, A):
