@@ -4,11 +4,13 @@ One list of cases; each desktop adds only how it starts and how it is asked (its
 kwin.py, gnome.py, sway.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 """
 
+import re
+import subprocess
 import time
 import unittest
 
 import kwin
-from session import Session, wait_for
+from session import Session, require, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
@@ -93,6 +95,28 @@ class DockingCases:
 
 class KWin(DockingCases, unittest.TestCase):
     desktop = kwin.KWin()
+
+    def test_only_kwin_reports_and_with_five_characters_of_a_title(self):
+        session = self.session
+        monitor = session.spawn([require("dbus-monitor", "dbus-bin"), "--session",
+                                 "interface='org.keltos.Focus'"], "monitor",
+                                stdout=subprocess.PIPE)
+        monitor.stdout.readline()  # watching from here on
+        for title in (A, C, B):
+            self.dock_on(title)
+        session.end(monitor)
+        watched = monitor.stdout.read().decode(errors="replace")
+        monitor.stdout.close()
+        seen = re.findall(r'member=Report\n\s*string "[^"\n]*\n(.*?)"\n', watched, re.S)
+        self.assertLessEqual({A[:5], B[:5], C[:5]}, set(seen))
+        self.assertEqual([], [title for title in seen if len(title) > 5])
+        # Another program on the bus cannot move the bar.
+        keltos = re.search(r"destination=(\S+) serial=\d+ path=/org/keltos/Focus", watched)[1]
+        session.run(require("dbus-send", "dbus-bin"), "--session", "--print-reply",
+                    f"--dest={keltos}", "/org/keltos/Focus", "org.keltos.Focus.Report",
+                    "string:999999 0 5 5 400 300 {forged}\nForge")
+        time.sleep(2 * TICK + 0.5)
+        self.assertEqual(self.expected(B), self.position())
 
     def test_script_is_never_left_behind_nor_doubled(self):
         kwin, session = self.desktop, self.session
