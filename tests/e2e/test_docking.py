@@ -150,5 +150,31 @@ class WithoutWindowManager(BarTest):
         self.assertIsNone(keltos.process.poll())
 
 
+class InAPlasmaSessionWithoutKWin(BarTest):
+    # What KELTOS is told about the session says KDE Plasma on Wayland, but KWin does not answer.
+    keltos_env = dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="KDE",
+                      WAYLAND_DISPLAY="wayland-keltos-none",
+                      DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/keltos-bus")
+
+    def setUp(self):
+        log = os.path.join(artifacts(), "keltos-stderr.log")
+        self.log_start = os.path.getsize(log) if os.path.exists(log) else 0
+        super().setUp()
+
+    def test_says_so_once_stays_put_and_keeps_counting(self):
+        session, keltos = self.session, self.keltos
+        keltos.click("btnStart")
+        place = keltos.geometry()
+        editor = session.open_window("Editor", 100, 200, 700, 400)
+        self.addCleanup(editor.close)
+        editor.activate()
+        session.wait_for(lambda: keltos.title() == "KELTOS - 00:00:03", 5, "the count to 3")
+        self.assertEqual(keltos.geometry(), place)
+        with open(keltos.log.name, errors="replace") as log:
+            log.seek(self.log_start)
+            said = [line for line in log if "KDE Plasma" in line]
+        self.assertEqual(1, len(said), said)
+
+
 if __name__ == "__main__":
     unittest.main()
