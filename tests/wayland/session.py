@@ -208,8 +208,9 @@ class Session:
         return self.spawn([DEBIAN_PYTHON, os.path.join(HERE, "gtk_window.py"), title],
                           f"window-{title.split()[0]}", env={"GDK_BACKEND": backend})
 
-    def start_keltos(self):
-        return self.spawn([binary()], "keltos")
+    def start_keltos(self, env=None):
+        """KELTOS with the session's environment, and `env` over it."""
+        return self.spawn([binary()], "keltos", env=env)
 
     def x(self, *argv):
         """An X11 tool against XWayland, as the session's user."""
