@@ -102,7 +102,7 @@ class KWin(DockingCases, unittest.TestCase):
                                  "interface='org.keltos.Focus'"], "monitor",
                                 stdout=subprocess.PIPE)
         monitor.stdout.readline()  # watching from here on
-        for title in (A, C, B):
+        for title in (B, A, C, B):  # each of them newly focused at least once
             self.dock_on(title)
         session.end(monitor)
         watched = monitor.stdout.read().decode(errors="replace")
