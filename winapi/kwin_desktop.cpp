@@ -102,10 +102,13 @@ class KWinDesktop : public winapi::Desktop {
 };
 
 bool ReportReceiver::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
-    if (message.type() != QDBusMessage::MethodCallMessage) return false;
+    // Anything but this interface (introspection above all) is left to Qt.
+    if (message.type() != QDBusMessage::MethodCallMessage ||
+        message.interface() != kReportInterface)
+        return false;
     const QVariantList arguments = message.arguments();
-    if (message.member() != QLatin1String("Report") || message.interface() != kReportInterface ||
-        arguments.size() != 1 || arguments[0].typeId() != QMetaType::QString) {
+    if (message.member() != QLatin1String("Report") || arguments.size() != 1 ||
+        arguments[0].typeId() != QMetaType::QString) {
         connection.send(message.createErrorReply(QDBusError::InvalidArgs,
                                                  QStringLiteral("expected Report(s)")));
         return true;
