@@ -62,7 +62,8 @@ class KWin(Desktop):
         wait_for(lambda: os.path.exists(envfile) or self.process.poll() is not None, 30,
                  "KWin and its XWayland")
         if self.process.poll() is not None:
-            raise AssertionError(f"kwin_wayland ended with {self.process.returncode}; see {self.log}")
+            raise AssertionError(
+                f"kwin_wayland ended with {self.process.returncode}; see {self.log}")
         with open(envfile) as f:
             started = dict(line.rstrip("\n").partition("=")[::2] for line in f if "=" in line)
         session.env["WAYLAND_DISPLAY"] = socket
