@@ -138,7 +138,9 @@ KWinDesktop::KWinDesktop() {
     QSaveFile file(scriptPath_);
     QByteArray text(kKWinFocusScript);
     text.replace("KELTOS_SERVICE", bus_.baseService().toUtf8());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(text) != text.size() || !file.commit()) {
         Say(QStringLiteral("cannot write %1").arg(scriptPath_));
         return;
     }
