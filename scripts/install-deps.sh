@@ -18,6 +18,9 @@ packages=(
   # Docking under sway: the JSON reader for its IPC; for the test, sway headless with XWayland,
   # grim for what it shows, and GTK 3 test windows from Debian's python.
   nlohmann-json3-dev sway xwayland grim
+  # Docking under KDE Plasma's Wayland compositor (KWin headless, its title bars, qdbus to load
+  # test scripts, GTK 3 test windows) and under xfwm4's compositor on X11.
+  kwin-wayland kwin-style-breeze qdbus-qt5 xfwm4
 )
 if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
   # KELTOS.exe is cross-built, and tested under 32-bit Wine, also as on a Japanese system.

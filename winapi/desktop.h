@@ -25,6 +25,8 @@ class Desktop {
     virtual BOOL IsIconic(HWND hWnd) = 0;
     virtual BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
                               UINT flags) = 0;
+    // The program is ending (without unwinding): let go of what is held outside this process.
+    virtual void End() {}
 };
 
 enum class DesktopKind {
@@ -49,6 +51,9 @@ const char* DesktopName(DesktopKind kind);
 // The provider for a session. Pure: the same facts always give the same provider.
 DesktopKind ChooseDesktop(const SessionFacts& facts);
 
+// The program is ending: the provider, if one was made, lets go of what it holds elsewhere.
+void EndDesktop();
+
 // A window of this process's own toolkit. A provider asked to show and activate such a window
 // asks the toolkit to do it (so the toolkit knows it is visible) instead of mapping it behind
 // the toolkit's back.
@@ -65,5 +70,6 @@ bool OwnWindowUnmanaged();
 std::unique_ptr<Desktop> MakeEwmhDesktop();
 std::unique_ptr<Desktop> MakeGnomeShellDesktop();  // needs QApplication and KELTOS's extension
 std::unique_ptr<Desktop> MakeSwayDesktop();
+std::unique_ptr<Desktop> MakeKWinDesktop();
 
 }  // namespace winapi

@@ -1,6 +1,7 @@
 // The window API on X11, over EWMH with xcb and xcb-ewmh.
 //
-// Supports: any EWMH window manager (the active window, frame extents, the ABOVE state), and
+// Supports: any EWMH window manager (the active window, frame extents, the ABOVE state), windows
+// that draw their own title bar and announce their invisible shadow (_GTK_FRAME_EXTENTS), and
 // no window manager at all (there is then no foreground window). Titles come from _NET_WM_NAME,
 // else WM_NAME (STRING as Latin-1, UTF8_STRING as it stands, COMPOUND_TEXT by its ASCII part),
 // always as well-formed UTF-8, the system code page here.
@@ -38,7 +39,7 @@ namespace {
 struct Prefetch {
     xcb_window_t win = XCB_NONE;
     std::chrono::steady_clock::time_point sent;
-    std::optional<xcb_get_property_cookie_t> netName, wmName, netState, wmState, extents;
+    std::optional<xcb_get_property_cookie_t> netName, wmName, netState, wmState, extents, shadow;
     std::optional<xcb_get_geometry_cookie_t> geometry;
     std::optional<xcb_translate_coordinates_cookie_t> origin;
 };
@@ -54,6 +55,7 @@ struct Connection {
     xcb_window_t root = 0;
     xcb_atom_t wmState = XCB_NONE;
     xcb_atom_t compoundText = XCB_NONE;
+    xcb_atom_t gtkFrameExtents = XCB_NONE;
     bool ok = false;
     xcb_window_t lastActive = XCB_NONE;
     Prefetch prefetch;
@@ -77,6 +79,7 @@ Connection& X() {
         made.root = made.ewmh.screens[made.screen]->root;
         made.wmState = InternAtom(made.c, "WM_STATE");
         made.compoundText = InternAtom(made.c, "COMPOUND_TEXT");
+        made.gtkFrameExtents = InternAtom(made.c, "_GTK_FRAME_EXTENTS");
         made.ok = true;
         return made;
     }();
@@ -133,6 +136,18 @@ xcb_get_property_cookie_t AskProperty(const Connection& x, xcb_window_t win, xcb
                             (maxBytes + 3) / 4);
 }
 
+// _GTK_FRAME_EXTENTS: the invisible margins (left, right, top, bottom) a window that draws its own
+// title bar leaves around it for its shadow.
+xcb_get_property_cookie_t AskShadow(const Connection& x, xcb_window_t win) {
+    return AskProperty(x, win, x.gtkFrameExtents, 16);
+}
+
+// Frame extents and shadow margins are clamped, so a program's odd values cannot throw a
+// rectangle across the screen.
+std::int32_t Extent(std::uint32_t v) {
+    return static_cast<std::int32_t>(std::min(v, 4096u));
+}
+
 template <typename Cookie>
 void Discard(xcb_connection_t* c, std::optional<Cookie>& cookie) {
     if (cookie) xcb_discard_reply(c, cookie->sequence);
@@ -146,6 +161,7 @@ void DiscardPrefetch(Connection& x) {
     Discard(x.c, p.netState);
     Discard(x.c, p.wmState);
     Discard(x.c, p.extents);
+    Discard(x.c, p.shadow);
     Discard(x.c, p.geometry);
     Discard(x.c, p.origin);
     p.win = XCB_NONE;
@@ -163,6 +179,7 @@ void SendPrefetch(Connection& x, xcb_window_t win) {
     p.geometry = xcb_get_geometry(x.c, win);
     p.origin = xcb_translate_coordinates(x.c, win, x.root, 0, 0);
     p.extents = xcb_ewmh_get_frame_extents(&x.ewmh, win);
+    p.shadow = AskShadow(x, win);
 }
 
 // The cookie sent ahead for `win`, if it is still fresh; otherwise the question asked now.
@@ -269,6 +286,8 @@ BOOL EwmhDesktop::GetWindowRect(HWND hWnd, RECT* rect) {
     });
     xcb_get_property_cookie_t extentsCookie =
         Take(x, &Prefetch::extents, win, [&] { return xcb_ewmh_get_frame_extents(&x.ewmh, win); });
+    xcb_get_property_cookie_t shadowCookie =
+        Take(x, &Prefetch::shadow, win, [&] { return AskShadow(x, win); });
 
     xcb_generic_error_t* error = nullptr;
     xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(x.c, geometryCookie, &error);
@@ -281,20 +300,24 @@ BOOL EwmhDesktop::GetWindowRect(HWND hWnd, RECT* rect) {
     xcb_ewmh_get_extents_reply_t extents{};
     if (!xcb_ewmh_get_frame_extents_reply(&x.ewmh, extentsCookie, &extents, &error)) extents = {};
     std::free(error);
+    const std::vector<std::uint32_t> shadow = Property(x.c, shadowCookie).Words();
 
     const bool ok = geometry && origin;
     if (ok) {
         // The frame the window manager draws (title bar and borders) belongs to the rectangle,
-        // as on Windows. Extents are clamped so a window manager's odd values cannot throw the
-        // rectangle across the screen.
-        const auto extent = [](std::uint32_t v) {
-            return static_cast<std::int32_t>(std::min(v, 4096u));
-        };
+        // as on Windows.
         const std::int32_t border = geometry->border_width;
-        rect->left = origin->dst_x - border - extent(extents.left);
-        rect->top = origin->dst_y - border - extent(extents.top);
-        rect->right = origin->dst_x + geometry->width + border + extent(extents.right);
-        rect->bottom = origin->dst_y + geometry->height + border + extent(extents.bottom);
+        rect->left = origin->dst_x - border - Extent(extents.left);
+        rect->top = origin->dst_y - border - Extent(extents.top);
+        rect->right = origin->dst_x + geometry->width + border + Extent(extents.right);
+        rect->bottom = origin->dst_y + geometry->height + border + Extent(extents.bottom);
+        // A window's invisible shadow does not: the rectangle is what the user sees. Margins
+        // that would leave nothing of the window are not believed.
+        if (shadow.size() == 4) {
+            const RECT visible{rect->left + Extent(shadow[0]), rect->top + Extent(shadow[2]),
+                               rect->right - Extent(shadow[1]), rect->bottom - Extent(shadow[3])};
+            if (visible.left < visible.right && visible.top < visible.bottom) *rect = visible;
+        }
     }
     std::free(geometry);
     std::free(origin);

@@ -1,7 +1,10 @@
 // USER32's calls on Linux: each goes to the desktop provider chosen for this session.
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <vector>
 
 #include "winapi/desktop.h"
 
@@ -14,12 +17,37 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
+// Whether each of `names` has an owner on the session bus. One short round trip: a bus that does
+// not answer at once counts as one where nobody answers.
+std::vector<bool> OnSessionBus(const QStringList& names) {
+    std::vector<bool> owned(static_cast<std::size_t>(names.size()), false);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return owned;
+    const QDBusMessage reply = bus.call(
+        QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames")),
+        QDBus::Block, 100);
+    const QStringList listed =
+        reply.arguments().isEmpty() ? QStringList() : reply.arguments()[0].toStringList();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        owned[static_cast<std::size_t>(i)] = listed.contains(names[i]);
+    return owned;
+}
+
 SessionFacts SessionFromEnvironment() {
     SessionFacts facts;
     facts.sessionType = Env("XDG_SESSION_TYPE");
     facts.currentDesktop = Env("XDG_CURRENT_DESKTOP");
     facts.waylandDisplay = Env("WAYLAND_DISPLAY");
     facts.swaySock = Env("SWAYSOCK");
+    // Only a Wayland session needs to know which compositor answers on the session bus.
+    if (facts.sessionType == "wayland" || !facts.waylandDisplay.empty()) {
+        const std::vector<bool> owned =
+            OnSessionBus({QStringLiteral("org.kde.KWin"), QStringLiteral("org.gnome.Shell")});
+        facts.kwinOnBus = owned[0];
+        facts.gnomeShellOnBus = owned[1];
+    }
     return facts;
 }
 
@@ -27,15 +55,12 @@ std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
     switch (kind) {
         case DesktopKind::Ewmh:
             break;
+        case DesktopKind::KWin:
+            return MakeKWinDesktop();
         case DesktopKind::GnomeShell:
             return MakeGnomeShellDesktop();
         case DesktopKind::Sway:
             return MakeSwayDesktop();
-        case DesktopKind::KWin:
-            std::fprintf(stderr,
-                         "keltos: docking on %s is not available; only X11 windows are followed\n",
-                         DesktopName(kind));
-            break;
     }
     return MakeEwmhDesktop();
 }
@@ -45,8 +70,14 @@ DesktopKind Kind() {
     return kind;
 }
 
+std::unique_ptr<Desktop>& Provider() {
+    static std::unique_ptr<Desktop> desktop;
+    return desktop;
+}
+
 Desktop& Current() {
-    static const std::unique_ptr<Desktop> desktop = MakeDesktop(Kind());
+    std::unique_ptr<Desktop>& desktop = Provider();
+    if (!desktop) desktop = MakeDesktop(Kind());
     return *desktop;
 }
 
@@ -56,6 +87,10 @@ std::map<HWND, std::function<void()>>& Adopted() {
 }
 
 }  // namespace
+
+void EndDesktop() {
+    if (const std::unique_ptr<Desktop>& desktop = Provider()) desktop->End();
+}
 
 void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate) {
     Adopted()[hWnd] = std::move(showAndActivate);

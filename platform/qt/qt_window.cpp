@@ -110,6 +110,7 @@ float QtWindow::Width() const {
 }
 
 void QtWindow::End() {
+    winapi::EndDesktop();
     std::fflush(nullptr);
     std::_Exit(0);
 }

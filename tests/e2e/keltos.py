@@ -88,12 +88,14 @@ def wait_until(condition, timeout, what):
 
 class BarTest(unittest.TestCase):
     """A test with an X session of its own and the bar running in it, both ended afterwards
-    (also when starting the bar fails). Subclasses set `session_options` for XSession."""
+    (also when starting the bar fails). Subclasses set `session_options` for XSession and
+    `keltos_env` for the program."""
 
     session_options = {}
+    keltos_env = {}
 
     def setUp(self):
         self.session = XSession(**self.session_options).start()
         self.addCleanup(self.session.stop)
-        self.keltos = Keltos(self.session)
+        self.keltos = Keltos(self.session, env=self.keltos_env)
         self.addCleanup(self.keltos.stop)

@@ -1,18 +1,44 @@
-"""The real bar follows the foreground window's title bar, under Xvfb and openbox."""
+"""The real bar follows the foreground window's title bar, under Xvfb and openbox (and xfwm4's
+compositor for a window that draws its own title bar)."""
 
 import os
+import subprocess
 import time
 import unittest
 
 from keltos import BarTest, artifacts
+from xsession import DEBIAN_PYTHON, require
+
+# A GTK 3 window with a header bar: it draws its own title bar, inside invisible shadow margins
+# it announces in _GTK_FRAME_EXTENTS.
+HEADER_BAR_WINDOW = """
+import sys, gi
+gi.require_version("Gtk", "3.0")
+from gi.repository import Gtk
+window = Gtk.Window()
+window.set_titlebar(Gtk.HeaderBar(title=sys.argv[1], show_close_button=True))
+window.set_default_size(500, 300)
+window.connect("destroy", Gtk.main_quit)
+window.show_all()
+Gtk.main()
+"""
+
+
+def margins(session, window, name):
+    """left, right, top, bottom of a window's frame extents property, or zeros."""
+    value = session.prop(window, name)
+    return tuple(int(v) for v in value.split(",")) if value else (0, 0, 0, 0)
 
 
 def frame_rect(session, window):
-    """Outer rectangle (left, top, right, bottom) of a managed window, title bar included."""
+    """Visible outer rectangle (left, top, right, bottom) of a managed window: the window
+    manager's title bar included, a client-drawn window's invisible shadow left out."""
     x, y, w, h = session.geometry(window)
-    extents = session.prop(window, "_NET_FRAME_EXTENTS")
-    left, right, top, bottom = (int(v) for v in extents.split(",")) if extents else (0, 0, 0, 0)
-    return x - left, y - top, x + w + right, y + h + bottom
+    left, right, top, bottom = margins(session, window, "_NET_FRAME_EXTENTS")
+    shadow_left, shadow_right, shadow_top, shadow_bottom = margins(session, window,
+                                                                   "_GTK_FRAME_EXTENTS")
+    return (x - left + shadow_left, y - top + shadow_top, x + w + right - shadow_right,
+            y + h + bottom - shadow_bottom)
 
 
 def docked_place(rect, twips_per_pixel=15):
@@ -67,6 +93,37 @@ class Docking(BarTest):
         second.close()
 
 
+class UnderACompositingWindowManager(BarTest):
+    session_options = dict(wm="xfwm4")
+
+    def test_docks_on_the_visible_title_bar_of_a_header_bar_window(self):
+        session = self.session
+        window = subprocess.Popen([require(DEBIAN_PYTHON), "-c", HEADER_BAR_WINDOW, "Files"],
+                                  env=session.env(), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE, text=True)
+        self.addCleanup(window.stderr.close)
+        self.addCleanup(window.wait, 5)
+        self.addCleanup(window.terminate)
+
+        def find():
+            if window.poll() is not None:
+                raise AssertionError("the GTK 3 window failed (apt-get install python3-gi "
+                                     f"gir1.2-gtk-3.0): {window.stderr.read()}")
+            ids = session.run("xdotool", "search", "--onlyvisible", "--name", "^Files$",
+                              check=False).split()
+            return ids and session.prop(ids[0], "WM_STATE") and int(ids[0])
+
+        files = session.wait_for(find, 10, "the header-bar window")
+        self.assertNotEqual((0, 0, 0, 0), margins(session, files, "_GTK_FRAME_EXTENTS"))
+        session.run("xdotool", "windowactivate", "--sync", str(files))
+        place = docked_place(frame_rect(session, files))
+        try:
+            session.wait_for(lambda: self.keltos.geometry()[:2] == place, 1.2,
+                             f"the bar to dock at {place}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; it is at {self.keltos.geometry()[:2]}") from None
+
+
 class AtAnotherResolution(BarTest):
     session_options = dict(dpi=144)
 
@@ -91,6 +148,32 @@ class WithoutWindowManager(BarTest):
         session.wait_for(lambda: keltos.title() == "KELTOS - 00:00:02", 4, "the count to 2")
         self.assertEqual(keltos.geometry(), place)
         self.assertIsNone(keltos.process.poll())
+
+
+class InAPlasmaSessionWithoutKWin(BarTest):
+    # What KELTOS is told about the session says KDE Plasma on Wayland, but KWin does not answer.
+    keltos_env = dict(XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="KDE",
+                      WAYLAND_DISPLAY="wayland-keltos-none",
+                      DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/keltos-bus")
+
+    def setUp(self):
+        log = os.path.join(artifacts(), "keltos-stderr.log")
+        self.log_start = os.path.getsize(log) if os.path.exists(log) else 0
+        super().setUp()
+
+    def test_says_so_once_stays_put_and_keeps_counting(self):
+        session, keltos = self.session, self.keltos
+        keltos.click("btnStart")
+        place = keltos.geometry()
+        editor = session.open_window("Editor", 100, 200, 700, 400)
+        self.addCleanup(editor.close)
+        editor.activate()
+        session.wait_for(lambda: keltos.title() == "KELTOS - 00:00:03", 5, "the count to 3")
+        self.assertEqual(keltos.geometry(), place)
+        with open(keltos.log.name, errors="replace") as log:
+            log.seek(self.log_start)
+            said = [line for line in log if "KDE Plasma" in line]
+        self.assertEqual(1, len(said), said)
 
 
 if __name__ == "__main__":

@@ -1,8 +1,9 @@
 """A private X session for end-to-end tests: its own Xvfb on a free display and, unless told
-otherwise, a real EWMH window manager (openbox). Tools that are missing fail the test with the
+otherwise, a real EWMH window manager (openbox; or xfwm4 with its compositor, on a session bus of
+its own). Tools that are missing fail the test with the
 Debian package to install; nothing is skipped.
 
-As a command:  xsession.py [--wm openbox|none] -- PROGRAM ARGS...
+As a command:  xsession.py [--wm openbox|xfwm4|none] -- PROGRAM ARGS...
 runs PROGRAM inside the session and exits with its status.
 """
 
@@ -20,6 +21,7 @@ import time
 TOOLS = {
     "Xvfb": "xvfb",
     "openbox": "openbox",
+    "xfwm4": "xfwm4",
     "xprop": "x11-utils",
     "xwininfo": "x11-utils",
     "xdotool": "xdotool",
@@ -93,14 +95,16 @@ class XSession:
             # Toolkits take the display's resolution from the Xft.dpi resource.
             subprocess.run([require("xrdb"), "-merge"], input=f"Xft.dpi: {self.dpi}\n", text=True,
                            env=self.env(), check=True, timeout=20)
-        if self.wm == "openbox":
+        if self.wm != "none":
             self.start_wm()
         if self.accessibility:
             self.start_accessibility_bus()
         return self
 
-    def start_accessibility_bus(self):
-        """A D-Bus session of its own with the AT-SPI bus, and Qt told to expose its widgets."""
+    def start_bus(self):
+        """A D-Bus session of its own, once."""
+        if self._bus:
+            return
         daemon = subprocess.Popen(
             [require("dbus-daemon"), "--session", "--nofork", "--print-address=1"],
             env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -108,8 +112,12 @@ class XSession:
         address = daemon.stdout.readline().strip()
         if not address:
             raise RuntimeError("dbus-daemon printed no address")
-        self._bus_env = {"DBUS_SESSION_BUS_ADDRESS": address,
-                         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "NO_AT_BRIDGE": "0"}
+        self._bus_env["DBUS_SESSION_BUS_ADDRESS"] = address
+
+    def start_accessibility_bus(self):
+        """The AT-SPI bus on the session's bus, and Qt told to expose its widgets."""
+        self.start_bus()
+        self._bus_env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "NO_AT_BRIDGE": "0"})
         launcher = require("/usr/libexec/at-spi-bus-launcher")
         self._bus.append(subprocess.Popen([launcher, "--launch-immediately"], env=self.env(),
                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
@@ -131,14 +139,18 @@ class XSession:
         return json.loads(done.stdout)
 
     def start_wm(self):
-        openbox = require("openbox")
-        self._wm = subprocess.Popen(
-            [openbox, "--sm-disable"], env=self.env(), stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
+        if self.wm == "xfwm4":
+            self.start_bus()  # xfwm4 reads its settings over D-Bus
+            command = [require("xfwm4"), "--compositor=on", "--sm-client-disable"]
+        else:
+            command = [require("openbox"), "--sm-disable"]
+        self._wm = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL)
         self.wait_for(lambda: self.root_property("_NET_SUPPORTING_WM_CHECK"), 10,
-                      "openbox to take over the screen")
-        # The check property comes before openbox handles new windows, and a window mapped while
-        # it is still starting up can go unmanaged: it is ready once it has framed a probe window.
+                      f"{self.wm} to take over the screen")
+        # The check property comes before the window manager handles new windows, and a window
+        # mapped while it is still starting up can go unmanaged: it is ready once it has framed a
+        # probe window.
         deadline = time.time() + 15
         for attempt in range(100):
             try:
@@ -146,7 +158,7 @@ class XSession:
                                       timeout=1.0)
             except AssertionError:
                 if time.time() > deadline:
-                    raise RuntimeError("openbox did not manage a window within 15 s")
+                    raise RuntimeError(f"{self.wm} did not manage a window within 15 s")
                 continue
             probe.close()
             return
@@ -277,7 +289,7 @@ class ForeignWindow:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--wm", default="openbox", choices=["openbox", "none"])
+    parser.add_argument("--wm", default="openbox", choices=["openbox", "xfwm4", "none"])
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
     command = args.command[1:] if args.command[:1] == ["--"] else args.command

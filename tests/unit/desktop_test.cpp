@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 
+#include "winapi/kwin_report.h"
 #include "winapi/reported_window.h"
 
 namespace {
@@ -106,6 +107,48 @@ TEST(ReportedForeground, AnswersOnlyForTheLatestWindowAndInOrder) {
     reported.Forget();
     EXPECT_EQ(nullptr, reported.GetForegroundWindow());
     EXPECT_FALSE(reported.GetWindowRect(b, &r));
+}
+
+TEST(KWinReport, ReadsTheScriptsLineAndNothingElse) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string text;
+        bool parsed;
+        winapi::WindowReport report;
+    };
+    const Case cases[] = {
+        {"7 0 10 20 800 600 {u-1}\nEdito", true, {7, "{u-1}", "Edito", 10, 20, 800, 600, false}},
+        {"8 1 -5.5 0 1e3 40 {u-2}\nKELTO", true, {8, "{u-2}", "KELTO", -5.5, 0, 1000, 40, true}},
+        {"9 0 0 0 10 10 w\nline\nbreak", true, {9, "w", "line\nbreak", 0, 0, 10, 10, false}},
+        {"10", true, {10, "", "", 0, 0, 0, 0, false}},  // no window is active
+        {"11 0 0 0 10 10 w\n\0\xff"s, true, {11, "w", "\0\xff"s, 0, 0, 10, 10, false}},
+        {"", false, {}},
+        {"0 0 0 0 10 10 w\nx", false, {}},  // serial 0 is never sent
+        {"-3 0 0 0 10 10 w\nx", false, {}},
+        {"12 2 0 0 10 10 w\nx", false, {}},  // minimized is 0 or 1
+        {"13 0 0 0 10 w\nx", false, {}},     // a field short
+        {"14 0 0 0 10 10\nx", false, {}},    // no id
+        {"15 0 0 0 10 10 w extra\nx", false, {}},
+        {"16 0 0  0 10 10 w\nx", false, {}},  // an empty field
+        {"17 0 0x10 0 10 10 w\nx", false, {}},
+        {"19 0 1e999 0 10 10 w\nx", false, {}},  // out of range
+        {"20 trailing", false, {}},
+        {"21 0 0 0 10 10 w\n" + std::string(2000, 'x'), false, {}},
+        {"99999999999999999999 0 0 0 10 10 w\nx", false, {}},
+    };
+    for (const Case& c : cases) {
+        const auto report = winapi::ParseKWinReport(c.text);
+        ASSERT_EQ(c.parsed, report.has_value()) << c.text;
+        if (!report) continue;
+        EXPECT_EQ(c.report.serial, report->serial) << c.text;
+        EXPECT_EQ(c.report.id, report->id) << c.text;
+        EXPECT_EQ(c.report.title, report->title) << c.text;
+        EXPECT_EQ(c.report.minimized, report->minimized) << c.text;
+        EXPECT_EQ(c.report.x, report->x) << c.text;
+        EXPECT_EQ(c.report.y, report->y) << c.text;
+        EXPECT_EQ(c.report.width, report->width) << c.text;
+        EXPECT_EQ(c.report.height, report->height) << c.text;
+    }
 }
 
 }  // namespace

@@ -208,23 +208,23 @@ class Session:
         return self.spawn([DEBIAN_PYTHON, os.path.join(HERE, "gtk_window.py"), title],
                           f"window-{title.split()[0]}", env={"GDK_BACKEND": backend})
 
-    def start_keltos(self):
-        return self.spawn([binary()], "keltos")
+    def start_keltos(self, env=None):
+        """KELTOS with the session's environment, and `env` over it."""
+        return self.spawn([binary()], "keltos", env=env)
 
     def x(self, *argv):
         """An X11 tool against XWayland, as the session's user."""
         return self.run(*argv)
 
+    def bars(self):
+        """The X11 window ids of every KELTOS bar XWayland shows."""
+        out = self.run(require("xdotool", "xdotool"), "search", "--onlyvisible", "--name",
+                       "^KELTOS - ", check=False)
+        return [int(i) for i in out.split()]
+
     def bar(self):
         """The bar's X11 window id, once XWayland shows it."""
-        xdotool = require("xdotool", "xdotool")
-
-        def find():
-            out = self.run(xdotool, "search", "--onlyvisible", "--name", "^KELTOS - ", check=False)
-            ids = out.split()
-            return int(ids[0]) if ids else None
-
-        return wait_for(find, 15, "the KELTOS window on XWayland")
+        return wait_for(lambda: (self.bars() or [None])[0], 15, "the KELTOS window on XWayland")
 
     def bar_geometry(self, bar):
         """(x, y, width, height) of the bar in XWayland's root coordinates."""

@@ -1,16 +1,19 @@
 """The bar docking on native Wayland and XWayland windows, on every desktop that has a provider.
 
 One list of cases; each desktop adds only how it starts and how it is asked (its Desktop in
-desktops.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
+kwin.py, gnome.py, sway.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 """
 
 import os
+import re
+import subprocess
 import time
 import unittest
 
+import kwin
 import sway
 from gnome import GnomeShell
-from session import Session, artifacts, binary, wait_for
+from session import Session, artifacts, binary, require, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
@@ -61,8 +64,11 @@ class DockingCases:
 
     def dock_on(self, title):
         self.desktop.focus(self.session, title)
-        wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
-                 f"the bar on '{title}' at {self.expected(title)} (it is at {self.position()})")
+        try:
+            wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
+                     f"the bar on '{title}' at {self.expected(title)}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; it is at {self.position()}") from None
 
     def test_follows_each_window_in_turn(self):
         for title in (A, B, C, A):
@@ -90,6 +96,175 @@ class DockingCases:
         self.desktop.focus(self.session, A)  # restores it for the other cases
 
 
-import sway
-from gnome import GnomeShell
-from session import Session, artifacts, binary, wait_for
+class KWin(DockingCases, unittest.TestCase):
+    desktop = kwin.KWin()
+
+    def test_only_kwin_reports_and_with_five_characters_of_a_title(self):
+        session = self.session
+        monitor = session.spawn([require("dbus-monitor", "dbus-bin"), "--session",
+                                 "interface='org.keltos.Focus'"], "monitor",
+                                stdout=subprocess.PIPE)
+        monitor.stdout.readline()  # watching from here on
+        for title in (B, A, C, B):  # each of them newly focused at least once
+            self.dock_on(title)
+        session.end(monitor)
+        watched = monitor.stdout.read().decode(errors="replace")
+        monitor.stdout.close()
+        seen = re.findall(r'member=Report\n\s*string "[^"\n]*\n(.*?)"\n', watched, re.S)
+        self.assertLessEqual({A[:5], B[:5], C[:5]}, set(seen))
+        self.assertEqual([], [title for title in seen if len(title) > 5])
+        # Another program on the bus cannot move the bar.
+        keltos = re.search(r"destination=(\S+) serial=\d+ path=/org/keltos/Focus", watched)[1]
+        session.run(require("dbus-send", "dbus-bin"), "--session", "--print-reply",
+                    f"--dest={keltos}", "/org/keltos/Focus", "org.keltos.Focus.Report",
+                    "string:999999 0 5 5 400 300 {forged}\nForge")
+        time.sleep(2 * TICK + 0.5)
+        self.assertEqual(self.expected(B), self.position())
+
+    def test_script_is_never_left_behind_nor_doubled(self):
+        kwin, session = self.desktop, self.session
+        wait_for(lambda: kwin.scripts(session) == 1, 5, "KELTOS's script loaded once")
+        # Killed, it cannot unload its script; the next run replaces it and docks, this time
+        # knowing KWin only as what answers on the session bus.
+        self.keltos.kill()
+        self.keltos.wait(5)
+        wait_for(lambda: not session.bars(), 5, "the killed bar to vanish")
+        self.__class__.keltos = session.start_keltos(env={"XDG_CURRENT_DESKTOP": ""})
+        self.__class__.bar = session.bar()
+        self.dock_on(B)
+        wait_for(lambda: kwin.scripts(session) == 1, 5, "KELTOS's script loaded once again")
+        # Ended as a window is closed, it takes its script with it.
+        kwin.close(session, session.bar_title(self.bar))
+        self.assertEqual(0, self.keltos.wait(5))
+        wait_for(lambda: kwin.scripts(session) == 0, 5, "KELTOS to take its script out of KWin")
+        self.__class__.keltos = session.start_keltos()
+        self.__class__.bar = session.bar()
+
+
+class Gnome(DockingCases, unittest.TestCase):
+    desktop = GnomeShell()
+
+    def test_follows_the_focused_window_as_it_moves(self):
+        self.dock_on(B)
+        x, y, _, _ = self.desktop.frame(self.session, B)
+        self.desktop.eval(self.session, f"{self.desktop.window_js(B)}.move_frame(true, {x + 50}, "
+                          f"{y + 40})")
+        wait_for(lambda: self.desktop.frame(self.session, B)[:2] == [x + 50, y + 40], 5,
+                 "GNOME Shell to move the window")
+        wait_for(lambda: self.position() == self.expected(B), 2 * TICK + 1,
+                 f"the bar on the moved '{B}' at {self.expected(B)} (it is at {self.position()})")
+
+    def second_keltos(self, name):
+        """Another KELTOS, its bar's window id, and how often its stderr has said how to enable
+        the extension so far. The first bar must be away from where a new bar first shows."""
+        session = self.session
+        log = os.path.join(artifacts(), f"gnome-{name}.log")
+        open(log, "w").close()
+        keltos = session.spawn([binary()], name)
+        command = f"gnome-extensions enable {self.desktop.uuid}"
+
+        def said():
+            with open(log, encoding="utf-8", errors="replace") as text:
+                return text.read().count(command)
+
+        # --all: both the process and the name must match (xdotool's default is either).
+        search = ["xdotool", "search", "--all", "--onlyvisible", "--pid", str(keltos.pid),
+                  "--name", "^KELTOS - "]
+        try:
+            bar = int(wait_for(lambda: session.run(*search, check=False).split(), 15,
+                               "the second KELTOS window")[0])
+            self.assertNotEqual(session.bar_geometry(bar)[:2], self.position(),
+                                "the two bars are on top of each other")
+        except BaseException:
+            session.end(keltos)
+            raise
+        return keltos, bar, said
+
+    def test_without_the_extension_says_how_to_enable_it_and_keeps_counting(self):
+        session, shell = self.session, self.desktop
+        self.dock_on(A)
+        shell.switch_extension(session, False)
+        try:
+            keltos, bar, said = self.second_keltos("keltos-without-extension")
+            try:
+                wait_for(said, 10, "the command that enables the extension on KELTOS's stderr")
+                where = session.bar_geometry(bar)[:2]
+                session.run("xdotool", "mousemove", "--window", str(bar), "170", "9", "click",
+                            "1")
+                self.desktop.focus(session, B)
+                time.sleep(2 * TICK + 0.5)
+                self.assertEqual(where, session.bar_geometry(bar)[:2], "the bar moved")
+                self.assertNotEqual("KELTOS - 00:00:00", session.bar_title(bar),
+                                    "it is not counting")
+                self.assertIsNone(keltos.poll(), "keltos ended")
+                self.assertEqual(1, said(), "the message came more than once")
+            finally:
+                session.end(keltos)
+        finally:
+            shell.switch_extension(session, True)
+
+    def test_a_shell_too_busy_to_answer_at_start_is_asked_again(self):
+        self.dock_on(A)
+        # The shell answers nothing for 5 s, longer than KELTOS waits for a reply.
+        busy = self.session.spawn(
+            ["gdbus", "call", "--session", "--timeout", "30", "--dest", "org.gnome.Shell",
+             "--object-path", "/org/gnome/Shell", "--method", "org.gnome.Shell.Eval",
+             "imports.gi.GLib.usleep(5000000)"], "busy-shell")
+        time.sleep(0.5)
+        keltos, bar, said = self.second_keltos("keltos-busy-shell")
+        try:
+            busy.wait(30)
+            self.desktop.focus(self.session, B)
+            wait_for(lambda: self.session.bar_geometry(bar)[:2] == self.expected(B),
+                     2 * TICK + 1, "the second bar on B")
+            self.assertEqual(0, said(), "it told to enable an extension that is on")
+        finally:
+            self.session.end(keltos)
+
+
+class Sway(DockingCases, unittest.TestCase):
+    desktop = sway.Sway()
+
+    def counted(self):
+        """The seconds the title shows."""
+        h, m, s = self.session.bar_title(self.bar).removeprefix("KELTOS - ").split(":")
+        return (int(h) * 60 + int(m)) * 60 + int(s)
+
+    def test_above_a_floating_window_focused_later(self):
+        msg = self.desktop.msg
+        msg(self.session, f'[title="^{C}$"] floating enable')
+        try:
+            self.dock_on(A)
+            x, y = self.position()
+            msg(self.session, f'[title="^{C}$"] move absolute position {x - 40} {y - 20}')
+            self.dock_on(C)  # C is raised above A's title bar...
+            self.dock_on(A)  # ...and the bar comes back there, under C
+            cx, cy, cw, ch = self.desktop.frame(self.session, C)
+            self.assertTrue(cx <= x and x + 306 <= cx + cw and cy <= y and y + 19 <= cy + ch,
+                            f"C at {cx},{cy} {cw}x{ch} does not cover the bar at {x},{y}")
+            self.assertTrue(self.desktop.bar_above(self.session, A), "C covers the bar")
+        finally:
+            msg(self.session, f'[title="^{C}$"] floating disable')
+
+    def test_ipc_gone_or_hanging_keeps_counting_in_place(self):
+        relay = self.desktop.relay
+        self.dock_on(B)
+        start = (171, 8)  # the middle of START, in the bar's pixels
+        self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
+                       "click", "1")
+        wait_for(lambda: self.counted() > 0, 3, "START to count")
+        try:
+            for trouble in (relay.gone, relay.hang):
+                with self.subTest(ipc=trouble.__name__):
+                    trouble()
+                    self.desktop.focus(self.session, A)
+                    counted = self.counted()
+                    time.sleep(2 * TICK + 0.5)
+                    self.assertIsNone(self.keltos.poll(), "keltos ended")
+                    self.assertEqual(self.expected(B), self.position())
+                    # 2.5 s of counting show at least 2 more whole seconds, unless a tick hung.
+                    self.assertGreaterEqual(self.counted() - counted, 2, "the count stalled")
+        finally:
+            relay.back()
+        # It connects again by itself.
+        wait_for(lambda: self.position() == self.expected(A), 3 * TICK + 3, "docking again")

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "winapi/mdlAPI.h"
@@ -181,6 +182,31 @@ TEST_F(X11, RectangleIncludesTheFrameTheWindowManagerDraws) {
     EXPECT_EQ(r.right - r.left, 400 + static_cast<int>(extents.left + extents.right));
     EXPECT_EQ(r.bottom - r.top, 300 + static_cast<int>(extents.top + extents.bottom));
     std::free(origin);
+}
+
+TEST_F(X11, RectangleLeavesOutAnInvisibleShadowWithinReason) {
+    struct Case {
+        std::vector<std::uint32_t> margins;  // _GTK_FRAME_EXTENTS: left, right, top, bottom
+        RECT expected;
+    };
+    const Case cases[] = {
+        {{26, 26, 23, 29}, {126, 123, 474, 371}},      {{0, 0, 0, 0}, {100, 100, 500, 400}},
+        {{200, 200, 0, 0}, {100, 100, 500, 400}},       // nothing would be left of it
+        {{0xFFFFFFFF, 0, 0, 0}, {100, 100, 500, 400}},  // clamped, still nothing left
+        {{26, 26, 23}, {100, 100, 500, 400}},           // not four margins
+    };
+    const xcb_window_t win = Make(100, 100, 400, 300);  // unmapped: no frame of its own
+    for (const Case& k : cases) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, Atom("_GTK_FRAME_EXTENTS"),
+                            XCB_ATOM_CARDINAL, 32, static_cast<std::uint32_t>(k.margins.size()),
+                            k.margins.data());
+        Sync();
+        RECT r{};
+        ASSERT_TRUE(GetWindowRect(H(win), &r));
+        EXPECT_EQ(std::tie(k.expected.left, k.expected.top, k.expected.right, k.expected.bottom),
+                  std::tie(r.left, r.top, r.right, r.bottom))
+            << k.margins.size() << " margins, the first " << k.margins[0];
+    }
 }
 
 TEST_F(X11, SetTopMostShowsActivatesAndRaisesAnUnmappedWindowInPlace) {
