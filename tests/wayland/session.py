@@ -108,6 +108,10 @@ class Session:
             self.runtime = tempfile.mkdtemp(prefix=f"keltos-{self.desktop.name}-")
             os.chmod(self.runtime, 0o700)
             os.chown(self.runtime, self.uid, self.gid)
+            # The session's user may not reach the build folder (a clone under /root, say): it
+            # runs copies of KELTOS and of the test window from its own runtime directory.
+            self.keltos_bin = shutil.copy(binary(), os.path.join(self.runtime, "keltos"))
+            self.gtk_window = shutil.copy(os.path.join(HERE, "gtk_window.py"), self.runtime)
             self.env = {
                 "HOME": self.home,
                 "USER": self.user,
@@ -205,12 +209,12 @@ class Session:
         through XWayland. Returns once the compositor has it."""
         require(DEBIAN_PYTHON, "python3")
         backend = "wayland" if native else "x11"
-        return self.spawn([DEBIAN_PYTHON, os.path.join(HERE, "gtk_window.py"), title],
+        return self.spawn([DEBIAN_PYTHON, self.gtk_window, title],
                           f"window-{title.split()[0]}", env={"GDK_BACKEND": backend})
 
     def start_keltos(self, env=None):
         """KELTOS with the session's environment, and `env` over it."""
-        return self.spawn([binary()], "keltos", env=env)
+        return self.spawn([self.keltos_bin], "keltos", env=env)
 
     def x(self, *argv):
         """An X11 tool against XWayland, as the session's user."""

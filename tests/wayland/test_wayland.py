@@ -13,7 +13,7 @@ import unittest
 import kwin
 import sway
 from gnome import GnomeShell
-from session import Session, artifacts, binary, require, wait_for
+from session import Session, artifacts, require, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
@@ -160,7 +160,7 @@ class Gnome(DockingCases, unittest.TestCase):
         session = self.session
         log = os.path.join(artifacts(), f"gnome-{name}.log")
         open(log, "w").close()
-        keltos = session.spawn([binary()], name)
+        keltos = session.spawn([session.keltos_bin], name)
         command = f"gnome-extensions enable {self.desktop.uuid}"
 
         def said():
