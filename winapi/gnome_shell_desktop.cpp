@@ -22,7 +22,7 @@
 #include <cstdio>
 
 #include "winapi/desktop.h"
-#include "winapi/reported_window.h"
+#include "winapi/reporting_desktop.h"
 
 namespace winapi {
 
@@ -36,10 +36,6 @@ const QString kInterface = QStringLiteral("io.github.keltos.Focus");
 // shell did not answer in time.
 constexpr int kAskTimeoutMs = 3000;
 constexpr int kAskAgainMs = 1000;
-
-bool Reported(HWND hWnd) {
-    return reinterpret_cast<std::uintptr_t>(hWnd) >= ReportedForeground::kFirstHandle;
-}
 
 // Says once per run how to turn the extension on.
 void SayHowToEnable(const QString& why) {
@@ -134,38 +130,11 @@ class FocusChannel : public QObject {
     QDBusConnection bus_;
 };
 
-class GnomeShellDesktop final : public Desktop {
+class GnomeShellDesktop final : public ReportingDesktop {
   public:
-    GnomeShellDesktop() : ewmh_(MakeEwmhDesktop()), channel_(reported_) {}
-
-    HWND GetForegroundWindow() override { return reported_.GetForegroundWindow(); }
-
-    // Handles of reported windows are answered from the reports; any other handle is an X11
-    // window (the bar's own), answered by EWMH.
-    int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) override {
-        return Reported(hWnd) ? reported_.GetWindowTextA(hWnd, buffer, capacity)
-                              : ewmh_->GetWindowTextA(hWnd, buffer, capacity);
-    }
-
-    BOOL GetWindowRect(HWND hWnd, RECT* rect) override {
-        return Reported(hWnd) ? reported_.GetWindowRect(hWnd, rect)
-                              : ewmh_->GetWindowRect(hWnd, rect);
-    }
-
-    BOOL IsIconic(HWND hWnd) override {
-        return Reported(hWnd) ? reported_.IsIconic(hWnd) : ewmh_->IsIconic(hWnd);
-    }
-
-    // Only X11 windows can be placed; a reported window is never moved.
-    BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
-                      UINT flags) override {
-        if (Reported(hWnd)) return 0;
-        return ewmh_->SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags);
-    }
+    GnomeShellDesktop() : channel_(reported_) {}
 
   private:
-    std::unique_ptr<Desktop> ewmh_;
-    ReportedForeground reported_;
     FocusChannel channel_;
 };
 

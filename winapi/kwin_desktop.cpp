@@ -30,7 +30,7 @@
 
 #include "winapi/desktop.h"
 #include "winapi/kwin_report.h"
-#include "winapi/reported_window.h"
+#include "winapi/reporting_desktop.h"
 
 extern const char kKWinFocusScript[];
 
@@ -62,23 +62,11 @@ class ReportReceiver : public QDBusVirtualObject {
     KWinDesktop& desktop_;
 };
 
-class KWinDesktop : public winapi::Desktop {
+class KWinDesktop : public winapi::ReportingDesktop {
   public:
     KWinDesktop();
 
-    HWND GetForegroundWindow() override { return reported_.GetForegroundWindow(); }
-    int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) override {
-        return reported_.GetWindowTextA(hWnd, buffer, capacity);
-    }
-    BOOL GetWindowRect(HWND hWnd, RECT* rect) override {
-        return reported_.GetWindowRect(hWnd, rect);
-    }
-    BOOL IsIconic(HWND hWnd) override { return reported_.IsIconic(hWnd); }
     void End() override { Unload(); }
-    BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
-                      UINT flags) override {
-        return x11_->SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags);
-    }
 
     // A report from `sender`, on the UI thread.
     void Take(const QString& sender, const QString& text);
@@ -91,8 +79,6 @@ class KWinDesktop : public winapi::Desktop {
     void Call(const QString& path, const QString& interface, const QString& method,
               const QVariantList& arguments, std::function<void(const QDBusMessage&)> done);
 
-    std::unique_ptr<winapi::Desktop> x11_ = winapi::MakeEwmhDesktop();
-    winapi::ReportedForeground reported_;
     QDBusConnection bus_ = QDBusConnection::sessionBus();
     QString kwin_;  // KWin's unique name on the bus: reports from anyone else are ignored
     QString scriptPath_;

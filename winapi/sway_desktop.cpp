@@ -32,7 +32,7 @@
 #include <string>
 
 #include "winapi/desktop.h"
-#include "winapi/reported_window.h"
+#include "winapi/reporting_desktop.h"
 #include "winapi/sway_ipc.h"
 
 namespace {
@@ -185,10 +185,9 @@ std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view pay
     return reply;
 }
 
-class SwayDesktop : public winapi::Desktop {
+class SwayDesktop : public winapi::ReportingDesktop {
   public:
-    explicit SwayDesktop(const char* sock)
-        : ipc_(sock ? sock : ""), x11_(winapi::MakeEwmhDesktop()) {}
+    explicit SwayDesktop(const char* sock) : ipc_(sock ? sock : "") {}
 
     HWND GetForegroundWindow() override {
         const std::optional<std::string> tree = ipc_.Ask(winapi::sway::kGetTree, "", kWait);
@@ -201,31 +200,9 @@ class SwayDesktop : public winapi::Desktop {
         reported_.Accept(report);
         return reported_.GetForegroundWindow();
     }
-    int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) override {
-        return Reported(hWnd) ? reported_.GetWindowTextA(hWnd, buffer, capacity)
-                              : x11_->GetWindowTextA(hWnd, buffer, capacity);
-    }
-    BOOL GetWindowRect(HWND hWnd, RECT* rect) override {
-        return Reported(hWnd) ? reported_.GetWindowRect(hWnd, rect)
-                              : x11_->GetWindowRect(hWnd, rect);
-    }
-    BOOL IsIconic(HWND hWnd) override {
-        return Reported(hWnd) ? reported_.IsIconic(hWnd) : x11_->IsIconic(hWnd);
-    }
-    // Only X11 windows are placed (the bar among them); sway's own windows are left alone.
-    BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
-                      UINT flags) override {
-        return Reported(hWnd) ? 0 : x11_->SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags);
-    }
 
   private:
-    static bool Reported(HWND hWnd) {
-        return reinterpret_cast<std::uintptr_t>(hWnd) >= winapi::ReportedForeground::kFirstHandle;
-    }
-
     SwayIpc ipc_;
-    std::unique_ptr<winapi::Desktop> x11_;
-    winapi::ReportedForeground reported_;
     std::uint64_t serial_ = 0;
 };
 
