@@ -28,7 +28,8 @@ struct Write {
 
 struct Case {
     const char* what;
-    platform::TimerDesign design;
+    int interval;  // as designed, when it is made
+    bool enabled;
     std::vector<Write> writes;
     std::vector<int> due;  // when it ticks, in milliseconds after it was made
 };
@@ -37,27 +38,29 @@ inline const std::vector<Case>& Cases() {
     using W = Write;
     static const std::vector<Case> cases = {
         {"Timer2 as designed: first tick a second after it is made",
-         keltos_design::Timer2(),
+         keltos_design::Timer2().interval,
+         keltos_design::Timer2().enabled,
          {},
          {1000}},
         {"Timer1 as designed (interval 0): never ticks",
-         keltos_design::Timer1(),
+         keltos_design::Timer1().interval,
+         keltos_design::Timer1().enabled,
          {{600, W::Enabled, 1}},
          {}},
         {"made disabled: silent until enabled, then every interval",
-         {"t", 400, false},
+         400,
+         false,
          {{300, W::Enabled, 1}},
          {700, 1100}},
         {"writing the same interval restarts the count",
-         {"t", 400, true},
+         400,
+         true,
          {{300, W::Interval, 400}},
          {700, 1100}},
-        {"enabling again restarts the count",
-         {"t", 400, true},
-         {{300, W::Enabled, 1}},
-         {700, 1100}},
+        {"enabling again restarts the count", 400, true, {{300, W::Enabled, 1}}, {700, 1100}},
         {"START, STOP, START as the stopwatch writes them",
-         {"t", 0, true},
+         0,
+         true,
          {{100, W::Interval, 400},
           {100, W::Enabled, 1},
           {700, W::Enabled, 0},
@@ -96,7 +99,7 @@ std::vector<std::string> Check(platform::Toolkit& toolkit, platform::Window& win
         Run& run = runs[i];
         run.c = &Cases()[i];
         run.made = now();
-        run.timer = toolkit.MakeTimer(window, run.c->design);
+        run.timer = toolkit.MakeTimer(window, {"contract", run.c->interval, run.c->enabled});
         run.timer->onTick = [&run, &now] { run.ticks.push_back(now() - run.made); };
     }
     for (;;) {
@@ -132,7 +135,7 @@ std::vector<std::string> Check(platform::Toolkit& toolkit, platform::Window& win
         if (held) continue;
         const auto list = [](const std::vector<double>& times) {
             std::string text;
-            for (double t : times) text += " " + std::to_string(static_cast<int>(t));
+            for (double t : times) text.append(" ").append(std::to_string(static_cast<int>(t)));
             return text.empty() ? std::string(" none") : text;
         };
         faults.push_back(std::string(run.c->what) + ": ticked at" + list(run.ticks) +

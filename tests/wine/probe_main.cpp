@@ -12,8 +12,10 @@ int main(int argc, char** argv) {
         status = probe::RunCommands();
     else if (std::strcmp(command, "docking") == 0)
         status = probe::RunDocking();
+    else if (std::strcmp(command, "timers") == 0)
+        status = probe::RunTimers();
     else
-        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking\n");
+        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|timers\n");
     std::fflush(stdout);
     return status;
 }

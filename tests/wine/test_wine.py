@@ -6,12 +6,14 @@ from wine_session import WineSession
 
 
 class WineTest(unittest.TestCase):
-    def run_probe(self, command, expect_keltos_status=None):
+    def run_probe(self, command, expect_keltos_status=None, more=()):
+        """Runs `keltos_probe command`, then the commands in `more`, beside one KELTOS.exe."""
         with WineSession() as session:
             keltos = session.start_keltos()
-            status, output = session.probe(command)
-            print(output)
-            self.assertEqual(status, 0, f"keltos_probe {command} found faults:\n{output}")
+            for each in (command, *more):
+                status, output = session.probe(each)
+                print(output)
+                self.assertEqual(status, 0, f"keltos_probe {each} found faults:\n{output}")
             if expect_keltos_status is not None:
                 # The wine process carries the Windows program's exit status.
                 self.assertEqual(keltos.wait(10), expect_keltos_status)
@@ -21,8 +23,9 @@ class WineTest(unittest.TestCase):
 
 class StartupTest(WineTest):
     def test_startup(self):
-        """Title, topmost band, size, styles, foreground, controls, version resource, icon."""
-        self.run_probe("startup")
+        """Title, topmost band, size, styles, foreground, controls, version resource, icon; and
+        the Win32 timers against the contract the Qt and the fake timers keep."""
+        self.run_probe("startup", more=["timers"])
 
 
 class CommandsTest(WineTest):
