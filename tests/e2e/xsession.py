@@ -52,24 +52,29 @@ def open_log(name):
     return log
 
 
-def log_tail(log, size=2000):
-    """The last `size` bytes of a log opened by open_log, as text."""
+def log_tail(log, start, size=2000):
+    """What was written to a log from offset `start` on (its last `size` bytes), as text."""
     with open(log.name, "rb") as f:
         f.seek(0, os.SEEK_END)
-        f.seek(max(0, f.tell() - size))
-        return f.read().decode(errors="replace").strip()
+        f.seek(max(start, f.tell() - size))
+        return f.read().decode(errors="replace").strip() or "(nothing in " + log.name + ")"
 
 
 def end(process, timeout=5):
     """Ends a process: asked first, killed when it has not gone after `timeout` seconds."""
-    if process is None or process.poll() is not None:
+    if process is None:
         return
     try:
-        process.terminate()
-        process.wait(timeout)
+        if process.poll() is None:
+            process.terminate()
+            process.wait(timeout)
     except subprocess.TimeoutExpired:
         process.kill()
         process.wait(timeout)
+    finally:
+        for pipe in (process.stdin, process.stdout, process.stderr):
+            if pipe:
+                pipe.close()
 
 
 def afternoon_zone(hour=15):
@@ -112,8 +117,13 @@ class XSession:
 
     def _log(self, name):
         if name not in self._logs:
-            self._logs[name] = open_log(name)
-        return self._logs[name]
+            log = open_log(name)
+            self._logs[name] = (log, log.tell())
+        return self._logs[name][0]
+
+    def _log_tail(self, name):
+        log, start = self._logs[name]
+        return log_tail(log, start)
 
     def env(self, **extra):
         env = dict(os.environ)
@@ -148,7 +158,7 @@ class XSession:
                 if not chunk:
                     self._xvfb.wait(5)
                     raise RuntimeError("Xvfb ended before it chose a display: "
-                                       + log_tail(self._log("Xvfb")))
+                                       + self._log_tail("Xvfb"))
                 number += chunk
         self.display = ":" + number.decode().strip()
         if self.dpi != 96:
@@ -171,7 +181,8 @@ class XSession:
         ready = select.select([daemon.stdout], [], [], 10)[0]
         address = daemon.stdout.readline().strip() if ready else ""
         if not address:
-            raise RuntimeError(f"dbus-daemon printed no address within 10 s: {log_tail(log)}")
+            raise RuntimeError(f"dbus-daemon printed no address within 10 s: "
+                               f"{self._log_tail('dbus')}")
         self._bus_env = {"DBUS_SESSION_BUS_ADDRESS": address,
                          "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "NO_AT_BRIDGE": "0"}
         launcher = require("/usr/libexec/at-spi-bus-launcher")
@@ -225,7 +236,7 @@ class XSession:
                               ("dbus", (self._bus or [None])[0])):
             if process is not None and process.poll() is not None:
                 raise RuntimeError(f"{name} exited with status {process.returncode}: "
-                                   f"{log_tail(self._log(name))}")
+                                   f"{self._log_tail(name)}")
 
     def stop_wm(self):
         wm, self._wm = self._wm, None
@@ -243,7 +254,7 @@ class XSession:
                 except Exception as error:  # the others are still ended
                     errors.append(error)
         finally:
-            for log in self._logs.values():
+            for log, _ in self._logs.values():
                 log.close()
             self._logs = {}
             if self._home:
