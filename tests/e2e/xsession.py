@@ -108,6 +108,7 @@ class XSession:
         self._wm = None
         self._home = None
         self._logs = {}
+        self._windows = []  # the other programs' windows opened in the session
         self.tz, self._utc_offset = afternoon_zone()
 
     def local_now(self):
@@ -244,8 +245,9 @@ class XSession:
 
     def stop(self):
         """Ends every process the session started, whatever fails on the way."""
-        processes = list(reversed(self._bus or [])) + [self._wm, self._xvfb]
-        self._bus = self._wm = self._xvfb = None
+        processes = ([w.process for w in self._windows] + list(reversed(self._bus or []))
+                     + [self._wm, self._xvfb])
+        self._windows, self._bus, self._wm, self._xvfb = [], None, None, None
         errors = []
         try:
             for process in processes:
@@ -347,6 +349,7 @@ class ForeignWindow:
         self.process = subprocess.Popen(
             [require("xlogo"), "-title", title, "-geometry", f"{width}x{height}+{x}+{y}"],
             env=session.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        session._windows.append(self)
         try:
             self.id = session.wait_for(self._find, timeout, f"the window {title!r}")
             if session.wm != "none":
