@@ -107,7 +107,7 @@ class BarTest(unittest.TestCase):
                                      "keltos on the accessibility bus")
         return {c["name"] or c["role"]: c for c in tree}
 
-    def wait_for_controls(self, what, enabled=None, focus=None, timeout=3):
+    def wait_for_controls(self, what, enabled=None, focus=None, timeout=5):
         """Waits until the buttons are `enabled` ({name: bool}) and the control named `focus`
         (or the role "text" for the time box) has the keyboard focus."""
         seen = {}
