@@ -69,7 +69,8 @@ add_executable(KELTOS WIN32
 target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32 comctl32)
 target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
 
-# Another Windows program that finds the running bar and checks it (see tests/wine).
+# Another Windows program that finds the running bar and checks it (see tests/wine); it also
+# checks the Win32 timers, so it carries the Win32 backend.
 add_executable(keltos_probe
   tests/wine/probe_captions.cpp
   tests/wine/probe_commands.cpp
@@ -78,10 +79,15 @@ add_executable(keltos_probe
   tests/wine/probe_main.cpp
   tests/wine/probe_resources.cpp
   tests/wine/probe_startup.cpp
-  tests/wine/probe_util.cpp)
+  tests/wine/probe_timers.cpp
+  tests/wine/probe_util.cpp
+  platform/win32/win32_controls.cpp
+  platform/win32/win32_text.cpp
+  platform/win32/win32_toolkit.cpp
+  platform/win32/win32_window.cpp)
 target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
 target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
-target_link_libraries(keltos_probe PRIVATE user32 gdi32 version)
+target_link_libraries(keltos_probe PRIVATE keltos_core user32 gdi32 version)
 target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})
 # What the probe loads into the bar's process to measure the captions in their own fonts; its
 # hook procedure is exported by its plain name.

@@ -5,7 +5,7 @@ import subprocess
 import time
 import unittest
 
-from xsession import XSession
+from xsession import XSession, artifacts, end, open_log  # noqa: F401 (artifacts: for tests)
 
 # The controls' rectangles in pixels at 96 DPI (twips / 15), as a user aims at them.
 CONTROLS = {
@@ -25,21 +25,19 @@ def binary():
     return path
 
 
-def artifacts():
-    path = os.environ.get("KELTOS_ARTIFACTS", "/tmp/keltos-artifacts")
-    os.makedirs(path, exist_ok=True)
-    return path
-
-
 class Keltos:
     """The program running in `session`; `window` is its top-level X window."""
 
     def __init__(self, session, env=None):
         self.session = session
-        self.log = open(os.path.join(artifacts(), "keltos-stderr.log"), "ab")
+        self.log = open_log("keltos-stderr")
         self.process = subprocess.Popen([binary()], env=session.env(**(env or {})),
                                         stdout=self.log, stderr=self.log)
-        self.window = session.wait_for(self._find, 10, "the KELTOS window")
+        try:
+            self.window = session.wait_for(self._find, 10, "the KELTOS window")
+        except BaseException:
+            self.stop()
+            raise
 
     def _find(self):
         if self.process.poll() is not None:
@@ -68,13 +66,10 @@ class Keltos:
                          str(x + w // 2), str(y + h // 2), "click", "1")
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-        self.log.close()
+        try:
+            end(self.process)
+        finally:
+            self.log.close()
 
 
 def wait_until(condition, timeout, what):
@@ -86,16 +81,47 @@ def wait_until(condition, timeout, what):
     raise AssertionError(f"timed out after {timeout} s waiting for {what}")
 
 
+# START, STOP and RESET enabled in each state of the stopwatch.
+IDLE = {"START": True, "STOP": False, "RESET": False}
+RUNNING = {"START": False, "STOP": True, "RESET": True}
+PAUSED = {"START": True, "STOP": False, "RESET": True}
+
+
 class BarTest(unittest.TestCase):
     """A test with an X session of its own and the bar running in it, both ended afterwards
     (also when starting the bar fails). Subclasses set `session_options` for XSession and
-    `keltos_env` for the program."""
+    `keltos_env` for the program; with accessibility=True the bar's controls can be read as a
+    screen reader reads them."""
 
     session_options = {}
     keltos_env = {}
 
     def setUp(self):
-        self.session = XSession(**self.session_options).start()
+        self.session = XSession(**self.session_options)
         self.addCleanup(self.session.stop)
+        self.session.start()
         self.keltos = Keltos(self.session, env=self.keltos_env)
         self.addCleanup(self.keltos.stop)
+
+    def controls(self):
+        """The bar's controls through the accessibility bus, by name (or role when unnamed)."""
+        tree = self.session.wait_for(lambda: self.session.accessible("keltos"), 10,
+                                     "keltos on the accessibility bus")
+        return {c["name"] or c["role"]: c for c in tree}
+
+    def wait_for_controls(self, what, enabled=None, focus=None, timeout=5):
+        """Waits until the buttons are `enabled` ({name: bool}) and the control named `focus`
+        (or the role "text" for the time box) has the keyboard focus."""
+        seen = {}
+
+        def reached():
+            seen.clear()
+            seen.update(self.controls())
+            return ((focus is None or seen.get(focus, {}).get("focused"))
+                    and all(seen[name]["enabled"] == on for name, on in (enabled or {}).items()))
+        try:
+            self.session.wait_for(reached, timeout, what)
+        except AssertionError:
+            focused = [name for name, c in seen.items() if c.get("focused")]
+            states = {name: seen[name]["enabled"] for name in (enabled or {}) if name in seen}
+            raise AssertionError(f"{what}: focus on {focused}, enabled {states}") from None

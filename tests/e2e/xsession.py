@@ -1,18 +1,22 @@
 """A private X session for end-to-end tests: its own Xvfb on a free display and, unless told
 otherwise, a real EWMH window manager (openbox; or xfwm4 with its compositor, on a session bus of
-its own). Tools that are missing fail the test with the
-Debian package to install; nothing is skipped.
+its own). Tools that are missing fail the test with the Debian package to install; nothing is
+skipped. What Xvfb, the window manager and D-Bus print goes to logs
+in the artifacts folder ($KELTOS_ARTIFACTS), and a waiting test fails at once, with the log, when
+one of them has exited. Programs in the session run in a time zone where it is afternoon, so a
+clock that shows 12 hours is told from one that shows 24.
 
 As a command:  xsession.py [--wm openbox|xfwm4|none] -- PROGRAM ARGS...
 runs PROGRAM inside the session and exits with its status.
 """
 
 import argparse
+import datetime
 import json
 import os
 import re
+import select
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -33,6 +37,54 @@ TOOLS = {
     "/usr/libexec/at-spi-bus-launcher": "at-spi2-core",
 }
 DEBIAN_PYTHON = "/usr/bin/python3"  # the one that sees python3-pyatspi
+
+
+def artifacts():
+    """The folder for logs and screenshots (ctest points KELTOS_ARTIFACTS into the build)."""
+    path = os.environ.get("KELTOS_ARTIFACTS", "/tmp/keltos-artifacts")
+    os.makedirs(path, exist_ok=True)
+    return path
+
+
+def open_log(name):
+    """An artifacts log that each run appends to, under a line saying when."""
+    log = open(os.path.join(artifacts(), name + ".log"), "ab")
+    log.write(f"--- {datetime.datetime.now():%Y-%m-%d %H:%M:%S} pid {os.getpid()}\n".encode())
+    log.flush()
+    return log
+
+
+def log_tail(log, start, size=2000):
+    """What was written to a log from offset `start` on (its last `size` bytes), as text."""
+    with open(log.name, "rb") as f:
+        f.seek(0, os.SEEK_END)
+        f.seek(max(start, f.tell() - size))
+        return f.read().decode(errors="replace").strip() or "(nothing in " + log.name + ")"
+
+
+def end(process, timeout=5):
+    """Ends a process: asked first, killed when it has not gone after `timeout` seconds."""
+    if process is None:
+        return
+    try:
+        if process.poll() is None:
+            process.terminate()
+            process.wait(timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(timeout)
+    finally:
+        for pipe in (process.stdin, process.stdout, process.stderr):
+            if pipe:
+                pipe.close()
+
+
+def afternoon_zone(hour=15):
+    """A POSIX time zone in which it is now about `hour` o'clock, and its offset from UTC in
+    hours."""
+    utc_hour = datetime.datetime.now(datetime.timezone.utc).hour
+    offset = (hour - utc_hour + 12) % 24 - 12  # -12 .. 11
+    return f"KLT{-offset}", offset  # POSIX counts west of Greenwich as positive
 
 
 def require(tool):
@@ -57,11 +109,30 @@ class XSession:
         self._xvfb = None
         self._wm = None
         self._home = None
+        self._logs = {}
+        self._windows = []  # the other programs' windows opened in the session
+        self.tz, self._utc_offset = afternoon_zone()
+
+    def local_now(self):
+        """The local time of the programs in this session."""
+        now = datetime.datetime.now(datetime.timezone.utc)
+        return (now + datetime.timedelta(hours=self._utc_offset)).replace(tzinfo=None)
+
+    def _log(self, name):
+        if name not in self._logs:
+            log = open_log(name)
+            self._logs[name] = (log, log.tell())
+        return self._logs[name][0]
+
+    def _log_tail(self, name):
+        log, start = self._logs[name]
+        return log_tail(log, start)
 
     def env(self, **extra):
         env = dict(os.environ)
         env["DISPLAY"] = self.display
         env["HOME"] = self._home.name
+        env["TZ"] = self.tz
         env.pop("WAYLAND_DISPLAY", None)
         env.update(self._bus_env)
         env.update(extra)
@@ -81,14 +152,16 @@ class XSession:
         self._xvfb = subprocess.Popen(
             [xvfb, "-displayfd", str(write_fd), "-screen", "0", self.size, "-dpi",
              str(self.dpi), "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=self._log("Xvfb"))
         os.close(write_fd)
         number = b""
         with os.fdopen(read_fd, "rb") as pipe:
             while not number.endswith(b"\n"):
                 chunk = pipe.read(1)
                 if not chunk:
-                    raise RuntimeError("Xvfb ended before it chose a display")
+                    self._xvfb.wait(5)
+                    raise RuntimeError("Xvfb ended before it chose a display: "
+                                       + self._log_tail("Xvfb"))
                 number += chunk
         self.display = ":" + number.decode().strip()
         if self.dpi != 96:
@@ -105,22 +178,26 @@ class XSession:
         """A D-Bus session of its own, once."""
         if self._bus:
             return
+        log = self._log("dbus")
         daemon = subprocess.Popen(
             [require("dbus-daemon"), "--session", "--nofork", "--print-address=1"],
-            env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            env=self.env(), stdout=subprocess.PIPE, stderr=log, text=True)
         self._bus = [daemon]
-        address = daemon.stdout.readline().strip()
+        ready = select.select([daemon.stdout], [], [], 10)[0]
+        address = daemon.stdout.readline().strip() if ready else ""
         if not address:
-            raise RuntimeError("dbus-daemon printed no address")
+            raise RuntimeError(f"dbus-daemon printed no address within 10 s: "
+                               f"{self._log_tail('dbus')}")
         self._bus_env["DBUS_SESSION_BUS_ADDRESS"] = address
 
     def start_accessibility_bus(self):
         """The AT-SPI bus on the session's bus, and Qt told to expose its widgets."""
         self.start_bus()
         self._bus_env.update({"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1", "NO_AT_BRIDGE": "0"})
+        log = self._log("dbus")
         launcher = require("/usr/libexec/at-spi-bus-launcher")
         self._bus.append(subprocess.Popen([launcher, "--launch-immediately"], env=self.env(),
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+                                          stdout=log, stderr=log))
         require(DEBIAN_PYTHON)
         self.wait_for(lambda: subprocess.run(
             [DEBIAN_PYTHON, "-c", "import pyatspi; pyatspi.Registry.getDesktop(0)"],
@@ -144,8 +221,8 @@ class XSession:
             command = [require("xfwm4"), "--compositor=on", "--sm-client-disable"]
         else:
             command = [require("openbox"), "--sm-disable"]
-        self._wm = subprocess.Popen(command, env=self.env(), stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL)
+        log = self._log(self.wm)
+        self._wm = subprocess.Popen(command, env=self.env(), stdout=log, stderr=log)
         self.wait_for(lambda: self.root_property("_NET_SUPPORTING_WM_CHECK"), 10,
                       f"{self.wm} to take over the screen")
         # The check property comes before the window manager handles new windows, and a window
@@ -167,27 +244,39 @@ class XSession:
         """An ordinary window of another program (xlogo), managed by the window manager."""
         return ForeignWindow(self, title, x, y, width, height)
 
+    def check_alive(self):
+        """Fails with its log when Xvfb, the window manager or the D-Bus session has exited."""
+        for name, process in (("Xvfb", self._xvfb), (self.wm, self._wm),
+                              ("dbus", (self._bus or [None])[0])):
+            if process is not None and process.poll() is not None:
+                raise RuntimeError(f"{name} exited with status {process.returncode}: "
+                                   f"{self._log_tail(name)}")
+
     def stop_wm(self):
-        if self._wm:
-            self._wm.terminate()
-            self._wm.wait(5)
-            self._wm = None
+        wm, self._wm = self._wm, None
+        end(wm)
 
     def stop(self):
-        for process in reversed(self._bus or []):
-            process.terminate()
-            process.wait(5)
-        self._bus = None
-        self.stop_wm()
-        if self._xvfb:
-            self._xvfb.send_signal(signal.SIGTERM)
-            try:
-                self._xvfb.wait(5)
-            except subprocess.TimeoutExpired:
-                self._xvfb.kill()
-            self._xvfb = None
-        if self._home:
-            self._home.cleanup()
+        """Ends every process the session started, whatever fails on the way."""
+        processes = ([w.process for w in self._windows] + list(reversed(self._bus or []))
+                     + [self._wm, self._xvfb])
+        self._windows, self._bus, self._wm, self._xvfb = [], None, None, None
+        errors = []
+        try:
+            for process in processes:
+                try:
+                    end(process)
+                except Exception as error:  # the others are still ended
+                    errors.append(error)
+        finally:
+            for log, _ in self._logs.values():
+                log.close()
+            self._logs = {}
+            if self._home:
+                self._home.cleanup()
+                self._home = None
+        if errors:
+            raise errors[0]
 
     def __enter__(self):
         return self.start()
@@ -244,11 +333,23 @@ class XSession:
     def wait_for(self, condition, timeout=5.0, what="condition"):
         deadline = time.time() + timeout
         while True:
+            self.check_alive()
             value = condition()
             if value:
                 return value
             if time.time() > deadline:
                 raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+            time.sleep(0.05)
+
+    def holds(self, condition, seconds, what="condition"):
+        """Checks `condition` every 50 ms for `seconds`; fails as soon as it does not hold."""
+        deadline = time.time() + seconds
+        while True:
+            self.check_alive()
+            if not condition():
+                raise AssertionError(f"{what} no longer held")
+            if time.time() > deadline:
+                return
             time.sleep(0.05)
 
 
@@ -261,12 +362,13 @@ class ForeignWindow:
         self.process = subprocess.Popen(
             [require("xlogo"), "-title", title, "-geometry", f"{width}x{height}+{x}+{y}"],
             env=session.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        session._windows.append(self)
         try:
             self.id = session.wait_for(self._find, timeout, f"the window {title!r}")
             if session.wm != "none":
                 session.wait_for(lambda: session.prop(self.id, "WM_STATE"), timeout,
                                  f"the window manager to take on {title!r}")
-        except AssertionError:
+        except BaseException:
             self.close()
             raise
 
@@ -282,9 +384,7 @@ class ForeignWindow:
         self.session.run("xdotool", "windowactivate", "--sync", str(self.id))
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            self.process.wait(5)
+        end(self.process)
 
 
 def main():

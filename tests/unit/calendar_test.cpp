@@ -6,7 +6,7 @@ namespace {
 
 class FixedCalendar : public platform::Calendar {
   public:
-    platform::DateTime Now() const override { return {2026, 8, 30, 6, 26, 9}; }
+    platform::DateTime Now() const override { return {2026, 8, 30, 14, 26, 9}; }
     platform::Separators UserSeparators() const override { return separators; }
     platform::Separators separators;
 };
@@ -15,11 +15,11 @@ class FixedCalendar : public platform::Calendar {
 
 TEST(Calendar, FormatsMonthBeforeAnHourAndMinuteAfterIt) {
     FixedCalendar calendar;
-    EXPECT_EQ(calendar.Format(calendar.Now(), " mm/dd hh:mm"), " 08/30 06:26");
-    EXPECT_EQ(calendar.Format(calendar.Now(), "hh:mm:ss"), "06:26:09");
+    EXPECT_EQ(calendar.Format(calendar.Now(), " mm/dd hh:mm"), " 08/30 14:26");  // 24-hour
+    EXPECT_EQ(calendar.Format(calendar.Now(), "hh:mm:ss"), "14:26:09");
     calendar.separators = {"-", "\xE6\x99\x82"};  // multi-byte separators stay whole
     EXPECT_EQ(calendar.Format(calendar.Now(), " mm/dd hh:mm"),
-              " 08-30 06\xE6\x99\x82"
+              " 08-30 14\xE6\x99\x82"
               "26");
 }
 

@@ -1,7 +1,7 @@
 // keltos_probe: another Windows program that finds the running KELTOS bar and checks it, as any
 // program on the same desktop could (window functions, messages, the executable's resources).
 //
-//   keltos_probe startup | commands | docking | dpichange
+//   keltos_probe startup | commands | docking | dpichange | timers
 //
 // Each sub-command prints one line per check, "ok: ..." or "FAIL: ...", and exits with status 0
 // only when every check held (1 when one failed, 2 on a usage error).
@@ -88,5 +88,6 @@ int RunStartup();
 int RunCommands();
 int RunDocking();
 int RunDpiChange();
+int RunTimers();  // needs no running bar: checks this program's own Win32 timers
 
 }  // namespace probe

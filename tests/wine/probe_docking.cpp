@@ -9,7 +9,7 @@ namespace probe {
 
 namespace {
 
-constexpr double kFollowSeconds = 1.2;  // one tick of the bar's one-second timer, and a margin
+constexpr double kFollowSeconds = 2.0;  // two ticks of the bar's one-second timer
 
 LRESULT CALLBACK ForeignProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -15,8 +15,10 @@ int main(int argc, char** argv) {
         status = probe::RunDocking();
     else if (std::strcmp(command, "dpichange") == 0)
         status = probe::RunDpiChange();
+    else if (std::strcmp(command, "timers") == 0)
+        status = probe::RunTimers();
     else
-        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|dpichange\n");
+        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|dpichange|timers\n");
     std::fflush(stdout);
     return status;
 }

@@ -95,6 +95,9 @@ int RunStartup() {
     Check(label == LabelText(before) || label == LabelText(after),
           "the label reads the local date and time '" + Narrow(LabelText(after)) + "' (is '" +
               Narrow(label) + "')");
+    // The test session sets a time zone where it is afternoon, so a 12-hour clock would show.
+    Check(before.wHour >= 13, "the local time is in the afternoon (hour " +
+                                  std::to_string(before.wHour) + "), so the label's hour is 13-23");
 
     // Layout at the DPI of the bar's monitor, in creation order (which is the Tab order), and
     // the tab stops.

@@ -25,8 +25,9 @@ class WineTest(unittest.TestCase):
 class StartupTest(WineTest):
     def test_startup(self):
         """Title, topmost band, size, styles, foreground, controls, captions that fit, version
-        resource, icon, manifest; then a move to a monitor of 144 DPI and back."""
-        self.run_probes(["startup", "dpichange"])
+        resource, icon, manifest; a move to a monitor of 144 DPI and back; and the Win32 timers
+        against the contract the Qt and the fake timers keep."""
+        self.run_probes(["startup", "dpichange", "timers"])
 
 
 class CommandsTest(WineTest):

@@ -15,7 +15,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from xsession import XSession  # noqa: E402
+from xsession import XSession, end  # noqa: E402
 
 WINE_PACKAGES = ("dpkg --add-architecture i386 && apt-get update && "
                  "apt-get install wine wine32:i386")
@@ -137,13 +137,18 @@ class WineSession:
             return status, out.read()
 
     def stop(self):
-        subprocess.run([self.wineserver, "-k"], env=self.env(), capture_output=True, timeout=60)
-        subprocess.run([self.wineserver, "-w"], env=self.env(), capture_output=True, timeout=60)
-        for process in self.processes:
-            if process.poll() is None:
-                process.kill()
-                process.wait(10)
-        self.x.stop()
+        """Ends Wine's processes and the X session, whatever fails on the way."""
+        try:
+            for flag in ("-k", "-w"):  # kill every Wine process of the prefix, then wait for it
+                try:
+                    subprocess.run([self.wineserver, flag], env=self.env(), capture_output=True,
+                                   timeout=30)
+                except subprocess.TimeoutExpired:
+                    pass  # the processes are killed below
+            for process in self.processes:
+                end(process, timeout=1)
+        finally:
+            self.x.stop()
 
     def __enter__(self):
         return self.start()
