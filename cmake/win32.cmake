@@ -56,17 +56,18 @@ configure_file(${KELTOS_SRC}/resources/keltos.rc.in ${KELTOS_GEN}/keltos.rc @ONL
 set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES
   OBJECT_DEPENDS "${KELTOS_ICO};${KELTOS_MANIFEST_FILE}")
 
-add_executable(KELTOS WIN32
-  app/main.cpp
+# The Win32 toolkit: the program's window, controls, timers, clock and calendar.
+add_library(keltos_win32 STATIC
   platform/win32/win32_controls.cpp
   platform/win32/win32_fonts.cpp
   platform/win32/win32_text.cpp
   platform/win32/win32_toolkit.cpp
-  platform/win32/win32_window.cpp
-  ${KELTOS_GEN}/keltos.rc
-  ${KELTOS_ICO})
+  platform/win32/win32_window.cpp)
 # comctl32: the controls of Common Controls 6 that the manifest asks for.
-target_link_libraries(KELTOS PRIVATE keltos_core user32 gdi32 comctl32)
+target_link_libraries(keltos_win32 PUBLIC keltos_core user32 gdi32 comctl32)
+
+add_executable(KELTOS WIN32 app/main.cpp ${KELTOS_GEN}/keltos.rc ${KELTOS_ICO})
+target_link_libraries(KELTOS PRIVATE keltos_win32)
 target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
 
 # Another Windows program that finds the running bar and checks it (see tests/wine); it also
@@ -80,14 +81,10 @@ add_executable(keltos_probe
   tests/wine/probe_resources.cpp
   tests/wine/probe_startup.cpp
   tests/wine/probe_timers.cpp
-  tests/wine/probe_util.cpp
-  platform/win32/win32_controls.cpp
-  platform/win32/win32_text.cpp
-  platform/win32/win32_toolkit.cpp
-  platform/win32/win32_window.cpp)
+  tests/wine/probe_util.cpp)
 target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
 target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
-target_link_libraries(keltos_probe PRIVATE keltos_core user32 gdi32 version)
+target_link_libraries(keltos_probe PRIVATE keltos_win32 version)
 target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})
 # What the probe loads into the bar's process to measure the captions in their own fonts; its
 # hook procedure is exported by its plain name.

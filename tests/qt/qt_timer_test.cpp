@@ -9,9 +9,7 @@
 #include "tests/timer_contract.h"
 
 TEST(QtTimers, KeepTheContract) {
-    static char name[] = "qt_timer_tests";
-    static char* argv[] = {name, nullptr};
-    const auto toolkit = platform::CreateToolkit(1, argv);
+    const auto toolkit = platform::CreateToolkit();
     const auto window = toolkit->MakeWindow({"timers", 4590, 285});
     QElapsedTimer clock;
     clock.start();

@@ -6,7 +6,7 @@
 namespace probe {
 
 int RunTimers() {
-    const auto toolkit = platform::CreateToolkit(0, nullptr);
+    const auto toolkit = platform::CreateToolkit();
     const auto window = toolkit->MakeWindow({"keltos_probe timers", 4590, 285});
     const auto faults = timer_contract::Check(
         *toolkit, *window, [](int ms) { Pump(ms / 1000.0); }, [] { return Now() * 1000; });
