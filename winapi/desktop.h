@@ -46,8 +46,6 @@ struct SessionFacts {
     bool gnomeShellOnBus = false;  // org.gnome.Shell answers on the session bus
 };
 
-const char* DesktopName(DesktopKind kind);
-
 // The provider for a session. Pure: the same facts always give the same provider.
 DesktopKind ChooseDesktop(const SessionFacts& facts);
 

@@ -16,20 +16,6 @@ bool Lists(const std::string& desktops, const std::string& name) {
 
 }  // namespace
 
-const char* DesktopName(DesktopKind kind) {
-    switch (kind) {
-        case DesktopKind::Ewmh:
-            return "X11 (EWMH)";
-        case DesktopKind::KWin:
-            return "KDE Plasma (KWin)";
-        case DesktopKind::GnomeShell:
-            return "GNOME Shell";
-        case DesktopKind::Sway:
-            return "sway";
-    }
-    return "?";
-}
-
 DesktopKind ChooseDesktop(const SessionFacts& facts) {
     // sway's IPC socket is named only in sessions whose compositor serves it.
     if (!facts.swaySock.empty()) return DesktopKind::Sway;

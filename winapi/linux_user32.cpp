@@ -54,7 +54,7 @@ SessionFacts SessionFromEnvironment() {
 std::unique_ptr<Desktop> MakeDesktop(DesktopKind kind) {
     switch (kind) {
         case DesktopKind::Ewmh:
-            break;
+            return MakeEwmhDesktop();
         case DesktopKind::KWin:
             return MakeKWinDesktop();
         case DesktopKind::GnomeShell:

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <utility>
 
 #include "platform/qt/qt_platform.h"
 
@@ -17,27 +19,50 @@ namespace platform::qt {
 
 namespace {
 
-// Gives `widget` `font` at the largest pixel size, not above `largest` nor below 6, at which
-// `text` fits `room` on one line, as the Windows build does. Digits are measured as the widest
-// digit, so a clock or a readout keeps its size while its digits change.
-void FitFont(QWidget* widget, QFont font, int largest, const QString& text, QSize room) {
-    int pixels = std::max(largest, 6);
-    for (; pixels > 6; --pixels) {
+// A control's font at the largest pixel size, not above `largest` nor below 6, at which its text
+// fits `room` on one line, as the Windows build does. Digits are measured as the widest digit, so
+// the size depends only on the text's shape (its digits as 0): a clock or a readout keeps its size
+// while its digits change, and is fitted again only when its shape does.
+class FittedFont {
+  public:
+    FittedFont(QWidget* widget, QFont font, int largest, QSize room)
+        : widget_(widget), font_(std::move(font)), largest_(std::max(largest, 6)), room_(room) {}
+
+    void Fit(const QString& text) {
+        QString shape = text;
+        for (QChar& c : shape)
+            if (c >= u'0' && c <= u'9') c = u'0';
+        if (fitted_ && shape == shape_) return;
+        fitted_ = true;
+        shape_ = shape;
+        QFont font = font_;
+        int pixels = largest_;
+        for (; pixels > 6; --pixels) {
+            font.setPixelSize(pixels);
+            const QFontMetrics metrics(font);
+            QChar widest = u'0';
+            for (char16_t digit = u'0'; digit <= u'9'; ++digit)
+                if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
+                    widest = QChar(digit);
+            QString shown = shape;
+            for (QChar& c : shown)
+                if (c == u'0') c = widest;
+            if (metrics.horizontalAdvance(shown) <= room_.width() &&
+                metrics.height() <= room_.height())
+                break;
+        }
         font.setPixelSize(pixels);
-        const QFontMetrics metrics(font);
-        QChar widest = u'0';
-        for (char16_t digit = u'0'; digit <= u'9'; ++digit)
-            if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
-                widest = QChar(digit);
-        QString shown = text;
-        for (QChar& c : shown)
-            if (c >= u'0' && c <= u'9') c = widest;
-        if (metrics.horizontalAdvance(shown) <= room.width() && metrics.height() <= room.height())
-            break;
+        if (widget_->font() != font) widget_->setFont(font);
     }
-    font.setPixelSize(pixels);
-    if (widget->font() != font) widget->setFont(font);
-}
+
+  private:
+    QWidget* widget_;
+    QFont font_;
+    int largest_;
+    QSize room_;
+    QString shape_;
+    bool fitted_ = false;
+};
 
 // The face of the design, then faces that look alike, then whatever monospace face there is, at
 // the design's size in pixels.
@@ -70,7 +95,7 @@ class QtButton : public CommandButton {
         const QSize room = button_->style()
                                ->subElementRect(QStyle::SE_PushButtonContents, &option, button_)
                                .size();
-        FitFont(button_, button_->font(), CompactPixels(), button_->text(), room);
+        FittedFont(button_, button_->font(), CompactPixels(), room).Fit(button_->text());
         button_->setAutoDefault(false);  // Enter and Esc have no window-wide meaning
         button_->setDefault(false);
         QObject::connect(button_, &QPushButton::clicked, [this] {
@@ -90,20 +115,22 @@ class QtTextBox : public TextBox {
         : edit_(new QLineEdit(QString::fromStdString(d.caption), parent)) {
         edit_->setObjectName(QString::fromStdString(d.name));
         edit_->setGeometry(ToPixels(d));
-        font_ = DesignFont(edit_, d.font, pixels_);
-        Fit();
+        int pixels = 0;
+        QFont font = DesignFont(edit_, d.font, pixels);
+        font_ = std::make_unique<FittedFont>(edit_, std::move(font), pixels, Room());
+        font_->Fit(edit_->text());
     }
     void SetText(const std::string& text) override {
         const QString value = QString::fromStdString(text);
         if (edit_->text() == value) return;
         edit_->setText(value);
-        Fit();
+        font_->Fit(value);
     }
 
   private:
-    void Fit() {
-        // The room inside the frame, less the line edit's own margin of 2 px a side and a pixel
-        // for the cursor.
+    // The room inside the frame, less the line edit's own margin of 2 px a side and a pixel for
+    // the cursor.
+    QSize Room() const {
         QStyleOptionFrame option;
         option.initFrom(edit_);
         option.lineWidth =
@@ -111,11 +138,10 @@ class QtTextBox : public TextBox {
         QSize room =
             edit_->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit_).size();
         room.rwidth() -= 5;
-        FitFont(edit_, font_, pixels_, edit_->text(), room);
+        return room;
     }
     QLineEdit* edit_;
-    QFont font_;
-    int pixels_ = 0;
+    std::unique_ptr<FittedFont> font_;
 };
 
 class QtLabel : public Label {
@@ -124,17 +150,20 @@ class QtLabel : public Label {
         label_->setObjectName(QString::fromStdString(d.name));
         label_->setGeometry(ToPixels(d));
         label_->setWordWrap(false);  // a caption too long is cut off, never broken into lines
+        font_ = std::make_unique<FittedFont>(label_, label_->font(), CompactPixels(),
+                                             label_->contentsRect().size());
         SetCaption(d.caption);
     }
     void SetCaption(const std::string& text) override {
         const QString value = QString::fromStdString(text);
         if (label_->text() == value) return;
         label_->setText(value);
-        FitFont(label_, label_->font(), CompactPixels(), value, label_->contentsRect().size());
+        font_->Fit(value);
     }
 
   private:
     QLabel* label_;
+    std::unique_ptr<FittedFont> font_;
 };
 
 class QtTimer : public PeriodicTimer {

@@ -2,7 +2,6 @@
 
 import os
 import subprocess
-import time
 import unittest
 
 from xsession import XSession, artifacts, end, open_log  # noqa: F401 (artifacts: for tests)
@@ -70,15 +69,6 @@ class Keltos:
             end(self.process)
         finally:
             self.log.close()
-
-
-def wait_until(condition, timeout, what):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.05)
-    raise AssertionError(f"timed out after {timeout} s waiting for {what}")
 
 
 # START, STOP and RESET enabled in each state of the stopwatch.

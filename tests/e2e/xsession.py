@@ -87,12 +87,13 @@ def afternoon_zone(hour=15):
     return f"KLT{-offset}", offset  # POSIX counts west of Greenwich as positive
 
 
-def require(tool):
+def require(tool, package=None):
     """Path of a tool, or an error naming the package that brings it."""
     path = shutil.which(tool) if "/" not in tool else (tool if os.access(tool, os.X_OK) else None)
     if not path:
+        package = package or TOOLS.get(tool, tool)
         raise RuntimeError(
-            f"'{tool}' is missing: install it with 'apt-get install {TOOLS.get(tool, tool)}' "
+            f"'{tool}' is missing: install it with 'apt-get install {package}' "
             "(make test does this)")
     return path
 

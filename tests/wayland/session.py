@@ -14,34 +14,17 @@ import pwd
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from keltos import binary  # noqa: E402
+from xsession import artifacts, require  # noqa: E402
 
 USER = "keltos-test"
 DEBIAN_PYTHON = "/usr/bin/python3"  # the one that sees python3-gi
 HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def require(tool, package):
-    """Path of a tool, or an error naming the package that brings it."""
-    path = shutil.which(tool) if "/" not in tool else (tool if os.access(tool, os.X_OK) else None)
-    if not path:
-        raise RuntimeError(f"'{tool}' is missing: install it with 'apt-get install {package}' "
-                           "(make test does this)")
-    return path
-
-
-def artifacts():
-    path = os.environ.get("KELTOS_ARTIFACTS", "/tmp/keltos-artifacts")
-    os.makedirs(path, exist_ok=True)
-    return path
-
-
-def binary():
-    path = os.environ.get("KELTOS_BIN")
-    if not path or not os.access(path, os.X_OK):
-        raise RuntimeError("KELTOS_BIN must name the built keltos program (ctest sets it)")
-    return path
 
 
 def wait_for(probe, seconds, what, interval=0.05):
