@@ -1,62 +1,99 @@
-# make        set up (Debian packages), configure and build
-# make run    the same, then start the stopwatch on $DISPLAY
-# make test   the same, then build and run every test (Xvfb, openbox: started by the tests)
-# make win32  KELTOS.exe for 32-bit Windows and its Wine probe, in build/win32 (mingw-w64)
-# make fuzz   the title decoding and comparison under libFuzzer, ASan and UBSan (FUZZ_SECONDS)
-# make bench  KELTOS beside xclock and a Qt and an Xlib floor (BENCH_SECONDS, BENCH_RUNS)
+# make             set up (Debian packages), configure and build the Linux program and KELTOS.exe
+# make run         set up what running needs, build, then start the stopwatch on $DISPLAY
+# make test        set up, build, run every test; on Debian 12, then the Linux suites again in a
+#                  Debian 13 root (scripts/debian13.sh)
+# make test-linux  the Linux suites only (unit, X11 end to end, faults, package, Wayland)
+# make win32       KELTOS.exe for 32-bit Windows and its Wine probe, in build/win32 (mingw-w64)
+# make fuzz        the title decoding and comparison under libFuzzer, ASan and UBSan (FUZZ_SECONDS)
+# make bench       KELTOS beside xclock and a Qt and an Xlib floor (BENCH_SECONDS, BENCH_RUNS)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Where the builds go: BUILD/linux, BUILD/win32, BUILD/asan, BUILD/fuzz.
+BUILD ?= build
+# Debian 12 runs the Linux suites a second time in a Debian 13 root (DEBIAN13=0: not).
+RELEASE := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_ID)
+DEBIAN13 ?= $(if $(filter 12,$(RELEASE)),1,0)
+DEPS = scripts/install-deps.sh
+CTEST = ctest --output-on-failure
 
-.PHONY: all deps linux win32 asan fuzz bench run test install package clean
+.PHONY: all deps deps-test linux linux-only win32 asan fuzz bench run test test-linux debian13 install \
+        package clean
 
 all: linux win32
 
 deps:
-	@scripts/install-deps.sh
+	@$(DEPS) build
 
-linux: deps
-	cmake -S . -B build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
-	cmake --build build/linux -j $(JOBS)
+# The Linux program, its tests and the benchmark's programs; linux-only: the program alone.
+linux:
+	@$(DEPS) build test
+	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELTOS_TESTS=ON \
+	  -DKELTOS_BENCH=ON -DKELTOS_WIN32_DIR=$(abspath $(BUILD)/win32) $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/linux -j $(JOBS)
 
-win32: deps
-	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DKELTOS_PLATFORM=win32 -DKELTOS_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
-	cmake --build build/win32 -j $(JOBS)
+linux-only: deps
+	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELTOS_TESTS=OFF \
+	  -DKELTOS_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/linux -j $(JOBS) --target keltos
 
-asan: deps
-	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKELTOS_PLATFORM=none -DKELTOS_SANITIZE=ON
-	cmake --build build/asan -j $(JOBS)
+win32:
+	@$(DEPS) build win32
+	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DKELTOS_PLATFORM=win32 -DKELTOS_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+asan:
+	@$(DEPS) build test
+	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DKELTOS_PLATFORM=none -DKELTOS_SANITIZE=ON
+	cmake --build $(BUILD)/asan -j $(JOBS)
 
 FUZZ_SECONDS ?= 20
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S tests/fuzz -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build/fuzz -j $(JOBS)
-	mkdir -p build/fuzz/corpus
-	build/fuzz/title_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build/fuzz/corpus tests/fuzz/seeds
+fuzz:
+	@$(DEPS) build test
+	CC=clang CXX=clang++ cmake -S tests/fuzz -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	mkdir -p $(BUILD)/fuzz/corpus
+	$(BUILD)/fuzz/title_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(BUILD)/fuzz/corpus tests/fuzz/seeds
 
 bench: linux
-	python3 bench/bench.py build/linux
+	@$(DEPS) bench
+	python3 bench/bench.py $(BUILD)/linux
 
-run: linux
+run: linux-only
 	@# GNOME on Wayland tells KELTOS the focused window only through KELTOS's extension.
 	@case "$$XDG_SESSION_TYPE:$$XDG_CURRENT_DESKTOP" in wayland:*GNOME*) \
-	  cmake --install build/linux --component gnome-shell-extension --prefix "$$HOME/.local";; esac
+	  cmake --install $(BUILD)/linux --component gnome-shell-extension --prefix "$$HOME/.local";; esac
 	@if [ -z "$$DISPLAY" ]; then echo "make run: no X display (DISPLAY is empty); start it from a desktop session" >&2; exit 1; fi
-	build/linux/keltos
+	$(BUILD)/linux/keltos
 
-test: linux win32 asan fuzz
-	cd build/asan && ctest --output-on-failure
-	cd build/linux && ctest --output-on-failure
+test-linux: linux
+	cd $(BUILD)/linux && $(CTEST) -LE 'wine|win32'
+
+# Everything the tests need, in one go, before anything is built.
+deps-test:
+	@$(DEPS) build win32 test wine $(if $(filter 1,$(DEBIAN13)),root)
+
+test: deps-test linux win32 asan fuzz
+	cd $(BUILD)/asan && $(CTEST)
+	cd $(BUILD)/linux && $(CTEST)
+ifeq ($(DEBIAN13),1)
+	$(MAKE) debian13
+endif
+
+# The Linux suites again, on Debian 13's compilers, Qt and desktops, in the same tree.
+debian13:
+	@$(DEPS) root
+	scripts/debian13.sh make test-linux BUILD=$(BUILD)/debian13
 
 # make install [PREFIX=/usr/local] [DESTDIR=]: keltos, its desktop entry and its icons
 PREFIX ?= /usr/local
-install: linux
-	DESTDIR="$(DESTDIR)" cmake --install build/linux --prefix "$(PREFIX)"
+install: linux-only
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/linux --prefix "$(PREFIX)"
 
-# make package: build/packages/keltos_*.deb (install with: apt install ./keltos_*.deb) and
-# build/packages/KELTOS-1.00-win32.zip (KELTOS.exe and a read-me)
-package: linux win32
-	cd build/linux && cpack -B ../packages
-	cmake -DWIN32_DIR=build/win32 -DOUT=build/packages/KELTOS-1.00-win32.zip -P packaging/windows_zip.cmake
+# make package: $(BUILD)/packages/keltos_*.deb (install with: apt install ./keltos_*.deb) and
+# $(BUILD)/packages/KELTOS-1.00-win32.zip (KELTOS.exe and a read-me)
+package: linux-only win32
+	cd $(BUILD)/linux && cpack -B $(abspath $(BUILD)/packages)
+	cmake -DWIN32_DIR=$(BUILD)/win32 -DOUT=$(BUILD)/packages/KELTOS-1.00-win32.zip -P packaging/windows_zip.cmake
 
 clean:
-	rm -rf build
+	rm -rf $(BUILD)

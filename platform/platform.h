@@ -22,9 +22,11 @@ class Window {
     virtual ~Window() = default;
     virtual std::string Caption() const = 0;  // returns the text last written
     virtual void SetCaption(const std::string& text) = 0;
-    virtual HWND Handle() const = 0;        // accepted by the window API of winapi/mdlAPI.h
-    virtual void SetLeft(float twips) = 0;  // moves without changing the z-order band
-    virtual void SetTop(float twips) = 0;
+    virtual HWND Handle() const = 0;  // accepted by the window API of winapi/mdlAPI.h
+    // Writes Left and Top together: both are turned into pixels at the resolution the window has
+    // now, and it moves once, without changing its z-order band. (Two moves could carry it onto
+    // a monitor of another resolution between them and convert the second at that one.)
+    virtual void Move(float left, float top) = 0;
     virtual float Width() const = 0;  // outer width in twips
     // How many twips one pixel of the operating system's window rectangles spans on this display
     // (15 at 96 pixels per inch).

@@ -1,30 +1,43 @@
 #!/usr/bin/env bash
-# Installs the Debian packages KELTOS needs to build and test, when any is missing.
-# As root it runs apt-get; otherwise it prints the apt-get line to run and stops.
+# Installs the Debian packages KELTOS needs for the given uses, when any is missing:
+#   scripts/install-deps.sh build [win32 test wine root bench]
+# The packages of each use, with each release's names, are in scripts/packages.list; the release
+# is read from /etc/os-release. As root it runs apt-get; otherwise it prints the apt-get line to
+# run and stops. `scripts/install-deps.sh --list USE...` prints the names only.
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 
-packages=(
-  build-essential cmake pkg-config python3
-  qt6-base-dev libxcb1-dev libxcb-ewmh-dev
-  libgtest-dev
-  faketime
-  xvfb openbox x11-utils x11-xserver-utils x11-apps xdotool wmctrl imagemagick
-  dbus at-spi2-core python3-pyatspi desktop-file-utils lintian appstream man-db
-  libx11-dev libxcb-xtest0-dev clang libclang-rt-14-dev
-  # GNOME Shell on Wayland, headless, for the docking test with KELTOS's extension: the shell,
-  # gdbus and gsettings, gjs for the extension's own test, and GTK 3 test windows from Debian's
-  # python.
-  gnome-shell libglib2.0-bin gjs dbus-daemon python3-gi gir1.2-gtk-3.0
-  # Docking under sway: the JSON reader for its IPC; for the test, sway headless with XWayland,
-  # grim for what it shows, and GTK 3 test windows from Debian's python.
-  nlohmann-json3-dev sway xwayland grim
-  # Docking under KDE Plasma's Wayland compositor (KWin headless, its title bars, qdbus to load
-  # test scripts, GTK 3 test windows) and under xfwm4's compositor on X11.
-  kwin-wayland kwin-style-breeze qdbus-qt5 xfwm4
-)
-if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then
-  # KELTOS.exe is cross-built, and tested under 32-bit Wine, also as on a Japanese system.
-  packages+=(g++-mingw-w64-i686 wine wine32:i386 locales fonts-ipafont-gothic)
+list_only=0
+if [[ "${1:-}" == --list ]]; then
+  list_only=1
+  shift
+fi
+uses=("$@")
+[[ ${#uses[@]} -gt 0 ]] || uses=(build)
+
+# The column of packages.list for this release: 2 for Debian 12, 3 for Debian 13 and later.
+# KELTOS_RELEASE names another release's (for the Debian 13 root, from outside it).
+release=${KELTOS_RELEASE:-$(. /etc/os-release && echo "${VERSION_ID:-}")}
+case "$release" in
+  12) column=2 ;;
+  13 | 14 | "") column=3 ;;  # testing and unstable have no VERSION_ID: newest names
+  *) column=3 ;;
+esac
+
+packages=()
+while read -r use bookworm newer; do
+  [[ -z "$use" || "$use" == \#* ]] && continue
+  for wanted in "${uses[@]}"; do
+    [[ "$use" == "$wanted" ]] || continue
+    name=$bookworm
+    if [[ $column == 3 && "$newer" != "=" ]]; then name=$newer; fi
+    [[ " ${packages[*]-} " == *" $name "* ]] || packages+=("$name")
+  done
+done <"$here/packages.list"
+
+if [[ $list_only == 1 ]]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
 fi
 
 # The Japanese locale of the Wine tests, generated once (needs the locales package).
@@ -39,6 +52,7 @@ japanese_locale() {
   grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen
 }
+wants_wine() { [[ " ${uses[*]} " == *" wine "* ]]; }
 
 missing=()
 for p in "${packages[@]}"; do
@@ -46,7 +60,7 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 if [[ ${#missing[@]} -eq 0 ]]; then
-  if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then japanese_locale; fi
+  if wants_wine; then japanese_locale; fi
   exit 0
 fi
 
@@ -68,4 +82,4 @@ for p in "${missing[@]}"; do
 done
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}"
-if [[ "${KELTOS_WINDOWS:-1}" == 1 ]]; then japanese_locale; fi
+if wants_wine; then japanese_locale; fi

@@ -24,8 +24,8 @@ void frmKELTOS::Timer2_Timer() {
             GetWindowRect(fg, &r)) {
             const double twips = window_->TwipsPerPixel();
             const double w = window_->Width();
-            window_->SetLeft(static_cast<float>((twips * r.right - kRightInset) - w));
-            window_->SetTop(static_cast<float>(twips * r.top + kTopInset));
+            window_->Move(static_cast<float>((twips * r.right - kRightInset) - w),
+                          static_cast<float>(twips * r.top + kTopInset));
         }
     }
     Label1->SetCaption(ClockLabelText());

@@ -27,6 +27,9 @@ class Desktop {
                               UINT flags) = 0;
     // The program is ending (without unwinding): let go of what is held outside this process.
     virtual void End() {}
+    // How many X11 pixels one of the desktop's logical pixels spans (see ReportedForeground);
+    // 1 on X11.
+    virtual double Scale() { return 1; }
 };
 
 enum class DesktopKind {
@@ -51,6 +54,9 @@ DesktopKind ChooseDesktop(const SessionFacts& facts);
 
 // The program is ending: the provider, if one was made, lets go of what it holds elsewhere.
 void EndDesktop();
+
+// The desktop's scale for X11 clients now: X11 pixels per logical pixel (1 on X11).
+double DesktopScale();
 
 // A window of this process's own toolkit. A provider asked to show and activate such a window
 // asks the toolkit to do it (so the toolkit knows it is visible) instead of mapping it behind

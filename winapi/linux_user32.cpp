@@ -92,6 +92,10 @@ void EndDesktop() {
     if (const std::unique_ptr<Desktop>& desktop = Provider()) desktop->End();
 }
 
+double DesktopScale() {
+    return Current().Scale();
+}
+
 void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate) {
     Adopted()[hWnd] = std::move(showAndActivate);
 }

@@ -51,10 +51,10 @@ bool ReportedForeground::Accept(const WindowReport& report) {
         handle_ = nextHandle_++;
     }
     title_ = FirstCharacters(report.title);
-    rect_.left = static_cast<std::int32_t>(std::lround(report.x));
-    rect_.top = static_cast<std::int32_t>(std::lround(report.y));
-    rect_.right = static_cast<std::int32_t>(std::lround(report.x + report.width));
-    rect_.bottom = static_cast<std::int32_t>(std::lround(report.y + report.height));
+    x_ = report.x;
+    y_ = report.y;
+    width_ = report.width;
+    height_ = report.height;
     minimized_ = report.minimized;
     return true;
 }
@@ -63,8 +63,12 @@ void ReportedForeground::Forget() {
     id_.clear();
     handle_ = 0;
     title_.clear();
-    rect_ = {0, 0, 0, 0};
+    x_ = y_ = width_ = height_ = 0;
     minimized_ = false;
+}
+
+void ReportedForeground::SetScale(double scale) {
+    if (std::isfinite(scale) && scale >= 0.25 && scale <= 16) scale_ = scale;
 }
 
 bool ReportedForeground::Current(HWND hWnd) const {
@@ -86,7 +90,11 @@ int ReportedForeground::GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) co
 
 BOOL ReportedForeground::GetWindowRect(HWND hWnd, RECT* rect) const {
     if (!rect || !Current(hWnd)) return 0;
-    *rect = rect_;
+    // The frame's edges in XWayland's pixels, each on its nearest pixel.
+    const auto x11 = [this](double logical) {
+        return static_cast<std::int32_t>(std::lround(logical * scale_));
+    };
+    *rect = RECT{x11(x_), x11(y_), x11(x_ + width_), x11(y_ + height_)};
     return 1;
 }
 

@@ -31,6 +31,12 @@ class ReportedForeground {
     bool Accept(const WindowReport& report);
     // The channel is gone: no foreground window until the next report.
     void Forget();
+    // How many of XWayland's pixels (the X11 coordinates the bar is placed in) one of the
+    // desktop's logical pixels spans: frames are reported in logical pixels and answered times
+    // this. 1 where the desktop gives X11 clients its logical coordinates. A factor that is not
+    // a finite number from 1/4 to 16 is not believed: the one before stays.
+    void SetScale(double scale);
+    double Scale() const { return scale_; }
 
     HWND GetForegroundWindow() const;
     int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) const;
@@ -49,7 +55,8 @@ class ReportedForeground {
     std::uint64_t handle_ = 0;  // 0: no foreground window
     std::uint64_t nextHandle_ = kFirstHandle;
     std::string title_;
-    RECT rect_{0, 0, 0, 0};
+    double x_ = 0, y_ = 0, width_ = 0, height_ = 0;  // the frame, in logical pixels
+    double scale_ = 1;
     bool minimized_ = false;
 };
 

@@ -30,6 +30,7 @@ class ReportingDesktop : public Desktop {
                       UINT flags) override {
         return Reported(hWnd) ? 0 : x11_->SetWindowPos(hWnd, insertAfter, x, y, cx, cy, flags);
     }
+    double Scale() override { return reported_.Scale(); }
 
   protected:
     static bool Reported(HWND hWnd) {

@@ -59,23 +59,16 @@ void FakeWindow::SetCaption(const std::string& text) {
     toolkit_.Record("caption=" + text);
 }
 
-void FakeWindow::SetLeft(float twips) {
-    left = twips;
-    ++leftWrites;
+void FakeWindow::Move(float leftTwips, float topTwips) {
+    left = leftTwips;
+    top = topTwips;
+    ++moves;
     if (DesktopWindow* w = Desktop::Get().Find(hWnd)) {
-        const int px = static_cast<int>(std::lround(twips / twipsPerPixel));
-        w->rect.right += px - w->rect.left;
-        w->rect.left = px;
-    }
-}
-
-void FakeWindow::SetTop(float twips) {
-    top = twips;
-    ++topWrites;
-    if (DesktopWindow* w = Desktop::Get().Find(hWnd)) {
-        const int px = static_cast<int>(std::lround(twips / twipsPerPixel));
-        w->rect.bottom += px - w->rect.top;
-        w->rect.top = px;
+        const int x = static_cast<int>(std::lround(leftTwips / twipsPerPixel));
+        const int y = static_cast<int>(std::lround(topTwips / twipsPerPixel));
+        w->rect =
+            RECT{x, y, x + (w->rect.right - w->rect.left), y + (w->rect.bottom - w->rect.top)};
+        if (x >= otherMonitorLeft) twipsPerPixel = otherMonitorTwipsPerPixel;
     }
 }
 

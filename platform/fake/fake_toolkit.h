@@ -27,8 +27,7 @@ class FakeWindow : public platform::Window {
     std::string Caption() const override { return caption; }
     void SetCaption(const std::string& text) override;
     HWND Handle() const override { return hWnd; }
-    void SetLeft(float twips) override;
-    void SetTop(float twips) override;
+    void Move(float leftTwips, float topTwips) override;
     float Width() const override { return width; }
     float TwipsPerPixel() const override { return twipsPerPixel; }
     [[noreturn]] void End() override;
@@ -37,7 +36,12 @@ class FakeWindow : public platform::Window {
     HWND hWnd;
     float left = 0, top = 0, width = 0, height = 0;
     float twipsPerPixel = 15;
-    int leftWrites = 0, topWrites = 0;
+    int moves = 0;
+    // A second monitor from this pixel column rightwards, of another resolution: once the window
+    // is on it, twips per pixel are that monitor's, as Windows changes a window's DPI when it
+    // crosses onto a monitor of another.
+    int otherMonitorLeft = 1 << 30;
+    float otherMonitorTwipsPerPixel = 10;
 
   private:
     FakeToolkit& toolkit_;

@@ -41,8 +41,7 @@ class QtWindow : public Window {
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& text) override;
     HWND Handle() const override { return handle_; }
-    void SetLeft(float twips) override;
-    void SetTop(float twips) override;
+    void Move(float left, float top) override;
     float Width() const override;
     float TwipsPerPixel() const override { return qt::TwipsPerPixel(); }
     [[noreturn]] void End() override;
@@ -54,6 +53,10 @@ class QtWindow : public Window {
     HWND handle_ = nullptr;
     std::unique_ptr<QAbstractNativeEventFilter> destroyWatch_;  // ends the program with the window
 };
+
+// SIGTERM, SIGINT and SIGHUP end the program through window.End() on the user-interface thread,
+// unless the signal was ignored when the program started.
+void EndOnSignals(Window& window, QObject* parent);
 
 std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d);

@@ -71,6 +71,7 @@ class QtToolkit : public Toolkit {
     const Clock& GetClock() const override { return clock_; }
     const Calendar& GetCalendar() const override { return calendar_; }
     int Run(Window& window) override {
+        EndOnSignals(window, &app_);
         if (window.onLoad) window.onLoad();
         return app_.exec();
     }

@@ -95,14 +95,17 @@ void QtWindow::SetCaption(const std::string& text) {
     widget_.setWindowTitle(QString::fromStdString(text));
 }
 
-void QtWindow::SetLeft(float twips) {
-    const int x = ToPixels(twips);
-    if (x != widget_.x()) widget_.move(x, widget_.y());
-}
-
-void QtWindow::SetTop(float twips) {
-    const int y = ToPixels(twips);
-    if (y != widget_.y()) widget_.move(widget_.x(), y);
+void QtWindow::Move(float left, float top) {
+    // Where a Wayland desktop gives X11 clients its logical pixels times a scale, the bar lands on
+    // a whole logical pixel, as the windows it rides on do: at 200 % it sits where it sits at
+    // 100 %, in the same logical pixels. At scale 1 this is plain twips to pixels.
+    const double scale = winapi::DesktopScale();
+    const auto place = [scale](float twips) {
+        const double logical = std::round(twips / (qt::TwipsPerPixel() * scale));
+        return static_cast<int>(std::lround(std::clamp(logical * scale, -1e6, 1e6)));
+    };
+    const QPoint to(place(left), place(top));
+    if (to != widget_.pos()) widget_.move(to);
 }
 
 float QtWindow::Width() const {

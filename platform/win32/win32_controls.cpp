@@ -43,16 +43,23 @@ void Win32Control::ShowText(const std::string& text) {
 
 namespace {
 
+class Win32Button;
+
+// The bar's own buttons by their windows. A click is taken only from one of these: a message may
+// name any window, another program's buttons included.
+std::map<HWND, Win32Button*>& Buttons() {
+    static std::map<HWND, Win32Button*> buttons;
+    return buttons;
+}
+
 class Win32Button : public CommandButton, public Win32Control {
   public:
     Win32Button(Win32Window& parent, const ControlDesign& d)
         : Win32Control(parent, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, d) {
         FitFont();
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        Buttons()[hwnd_] = this;
     }
-    ~Win32Button() override {
-        if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    }
+    ~Win32Button() override { Buttons().erase(hwnd_); }
     void SetEnabled(bool enabled) override {
         // A disabled control cannot keep the focus: it moves on in Tab order, as in a dialog.
         const bool hadFocus = !enabled && GetFocus() == hwnd_;
@@ -140,11 +147,8 @@ std::unique_ptr<Timer> MakeWin32Timer(Win32Window& parent) {
 }
 
 void DeliverClick(HWND button) {
-    wchar_t windowClass[16] = {};
-    GetClassNameW(button, windowClass, 16);
-    if (lstrcmpiW(windowClass, L"BUTTON") != 0) return;
-    if (auto* b = reinterpret_cast<Win32Button*>(GetWindowLongPtrW(button, GWLP_USERDATA)))
-        b->Click();
+    const auto found = Buttons().find(button);
+    if (found != Buttons().end()) found->second->Click();
 }
 
 void DeliverTick(UINT_PTR id) {

@@ -37,8 +37,7 @@ class Win32Window : public Window {
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& text) override;
     HWND Handle() const override { return hwnd_; }
-    void SetLeft(float twips) override;
-    void SetTop(float twips) override;
+    void Move(float left, float top) override;
     float Width() const override;
     float TwipsPerPixel() const override { return 1440.0f / static_cast<float>(dpi_); }
     [[noreturn]] void End() override;
@@ -123,7 +122,7 @@ class Win32Control {
     FittedFont font_;
 };
 
-// Controls. A button's object is found from its window (GWLP_USERDATA) when it reports a click.
+// Controls. A click counts only from one of the bar's own buttons, found by its window.
 std::unique_ptr<CommandButton> MakeWin32Button(Win32Window& parent, const ControlDesign& d);
 std::unique_ptr<TextBox> MakeWin32TextBox(Win32Window& parent, const ControlDesign& d);
 std::unique_ptr<Label> MakeWin32Label(Win32Window& parent, const ControlDesign& d);

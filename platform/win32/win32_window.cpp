@@ -105,20 +105,15 @@ void Win32Window::SetCaption(const std::string& text) {
     SetWindowTextW(hwnd_, Widen(text).c_str());
 }
 
-void Win32Window::SetLeft(float twips) {
+void Win32Window::Move(float left, float top) {
+    // Both at the DPI the window has now, in one move: should the move carry it onto a monitor
+    // of another DPI, WM_DPICHANGED follows it, and the next tick places it at that one.
     RECT r{};
     GetWindowRect(hwnd_, &r);
-    const int x = ToPixels(twips);
-    if (x != r.left)
-        SetWindowPos(hwnd_, nullptr, x, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Win32Window::SetTop(float twips) {
-    RECT r{};
-    GetWindowRect(hwnd_, &r);
-    const int y = ToPixels(twips);
-    if (y != r.top)
-        SetWindowPos(hwnd_, nullptr, r.left, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int x = ToPixels(left);
+    const int y = ToPixels(top);
+    if (x != r.left || y != r.top)
+        SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 float Win32Window::Width() const {

@@ -10,6 +10,15 @@ import sys
 
 import pyatspi
 
+# Roles by their constants: AT-SPI's names for them change between versions (a push button is
+# "push button" in older versions and "button" in newer ones).
+ROLES = {pyatspi.ROLE_PUSH_BUTTON: "push button", pyatspi.ROLE_TEXT: "text",
+         pyatspi.ROLE_ENTRY: "text", pyatspi.ROLE_LABEL: "label", pyatspi.ROLE_FRAME: "frame"}
+
+
+def role(node):
+    return ROLES.get(node.getRole(), node.getRoleName())
+
 
 def controls(app):
     found = []
@@ -18,7 +27,7 @@ def controls(app):
         if node is None:
             return
         states = node.getState()
-        entry = {"role": node.getRoleName(), "name": node.name,
+        entry = {"role": role(node), "name": node.name,
                  "enabled": states.contains(pyatspi.STATE_ENABLED),
                  "focused": states.contains(pyatspi.STATE_FOCUSED)}
         try:
@@ -47,7 +56,7 @@ def main():
     app = apps[0]
     if args.press:
         button = pyatspi.findDescendant(
-            app, lambda n: n.getRoleName() == "push button" and n.name == args.press)
+            app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == args.press)
         if button is None:
             print(f"no button {args.press!r}", file=sys.stderr)
             return 2

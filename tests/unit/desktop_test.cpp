@@ -50,6 +50,7 @@ TEST(ReportedForeground, KeepsOnlyWellFormedReports) {
         winapi::WindowReport report;
         bool followed;
         std::string title;
+        double scale = 1;  // XWayland's pixels per logical pixel, as the desktop says
     };
     const Case cases[] = {
         {"ordinary", {0, "a", "Editor - notes.txt", 10, 20, 800, 600, false}, true, "Edito"},
@@ -69,10 +70,15 @@ TEST(ReportedForeground, KeepsOnlyWellFormedReports) {
         {"far off", {0, "a", "x", 1e12, 0, 10, 10, false}, false, ""},
         {"empty frame", {0, "a", "x", 0, 0, 0, 10, false}, false, ""},
         {"negative size", {0, "a", "x", 0, 0, 10, -5, false}, false, ""},
+        {"at 200 %", {0, "a", "x", 10.5, 20, 800, 600, false}, true, "x", 2},
+        {"at 150 %", {0, "a", "x", 33.5, 20, 701, 437, false}, true, "x", 1.5},
+        {"a scale not to believe", {0, "a", "x", 10, 20, 800, 600, false}, true, "x", nan},
+        {"a scale of 0", {0, "a", "x", 10, 20, 800, 600, false}, true, "x", 0},
     };
     for (const Case& c : cases) {
         winapi::ReportedForeground reported;
         reported.Accept({0, "earlier", "Mail", 1, 2, 3, 4, false});
+        reported.SetScale(c.scale);
         reported.Accept(c.report);
         const HWND fg = reported.GetForegroundWindow();
         RECT r{};
@@ -80,8 +86,10 @@ TEST(ReportedForeground, KeepsOnlyWellFormedReports) {
         EXPECT_EQ(c.followed, reported.GetWindowRect(fg, &r) != 0) << c.what;
         EXPECT_EQ(c.title, Title(reported)) << c.what;
         if (c.followed) {
-            EXPECT_EQ(std::lround(c.report.x), r.left) << c.what;
-            EXPECT_EQ(std::lround(c.report.y + c.report.height), r.bottom) << c.what;
+            // In XWayland's pixels: the frame times the scale, where the scale is believable.
+            const double s = c.scale >= 0.25 && c.scale <= 16 ? c.scale : 1;
+            EXPECT_EQ(std::lround(c.report.x * s), r.left) << c.what;
+            EXPECT_EQ(std::lround((c.report.y + c.report.height) * s), r.bottom) << c.what;
         }
     }
 }

@@ -23,8 +23,7 @@ TEST_F(Docking, StaysPutWhileItselfIsInFront) {
     ASSERT_EQ(GetForegroundWindow(), tk.window->hWnd);
     Tick();
     Tick();
-    EXPECT_EQ(tk.window->leftWrites, 0);
-    EXPECT_EQ(tk.window->topWrites, 0);
+    EXPECT_EQ(tk.window->moves, 0);
 }
 
 TEST_F(Docking, FollowsEachWindowBroughtToTheFront) {
@@ -68,7 +67,7 @@ TEST_F(Docking, RecognisesItsOwnKindByTheFirstFiveCharactersExactly) {
         tk.window->left = tk.window->top = 0;
         Tick();
         if (c.followed) ++expectedMoves;
-        EXPECT_EQ(tk.window->leftWrites, expectedMoves) << '"' << c.title << '"';
+        EXPECT_EQ(tk.window->moves, expectedMoves) << '"' << c.title << '"';
     }
 }
 
@@ -80,17 +79,17 @@ TEST_F(Docking, ComparesCharactersNotBytes) {
         desktop().Add("\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4\xE3\x83\x9E\xE3\x83\xBC",
                       RECT{0, 0, 10, 10}));
     Tick();
-    EXPECT_EQ(tk.window->leftWrites, 0) << "five equal characters: its own kind";
+    EXPECT_EQ(tk.window->moves, 0) << "five equal characters: its own kind";
     desktop().SetForeground(
         desktop().Add("\xE7\xA7\x92\xE8\xA8\x88\xE3\x82\xBF\xE3\x82\xA4X", RECT{0, 0, 10, 10}));
     Tick();
-    EXPECT_EQ(tk.window->leftWrites, 1);
+    EXPECT_EQ(tk.window->moves, 1);
 }
 
 TEST_F(Docking, NoForegroundWindowLeavesThePositionAndRefreshesTheLabel) {
     desktop().SetForeground(nullptr);
     tk.Advance(60 * 1000);
-    EXPECT_EQ(tk.window->leftWrites, 0);
+    EXPECT_EQ(tk.window->moves, 0);
     EXPECT_EQ(label(), " 08/30 06:27");
 }
 
@@ -103,8 +102,7 @@ TEST_F(Docking, VanishedOrMinimizedWindowsAreNotFollowed) {
     desktop().Find(minimized)->iconic = true;
     desktop().SetForeground(minimized);
     Tick();
-    EXPECT_EQ(tk.window->leftWrites, 0);
-    EXPECT_EQ(tk.window->topWrites, 0);
+    EXPECT_EQ(tk.window->moves, 0);
 }
 
 TEST_F(Docking, UsesTheDisplaysOwnTwipsPerPixel) {
@@ -114,6 +112,17 @@ TEST_F(Docking, UsesTheDisplaysOwnTwipsPerPixel) {
     Tick();
     EXPECT_FLOAT_EQ(tk.window->left, 10.0f * 2000 - 950 - 3060);
     EXPECT_FLOAT_EQ(tk.window->top, 10.0f * 30 + 60);
+}
+
+TEST_F(Docking, OntoAMonitorOfAnotherResolutionAtOnePlace) {
+    // The window is on a monitor of 144 pixels per inch, right of the bar's of 96: the bar is
+    // placed as a whole at the resolution it has when the tick begins, never half at each.
+    tk.window->otherMonitorLeft = 1920;
+    desktop().SetForeground(desktop().Add("Editor", RECT{2000, 100, 3000, 700}));
+    Tick();
+    const RECT& bar = desktop().Find(tk.window->hWnd)->rect;
+    EXPECT_EQ(bar.top, 100 + 4);
+    EXPECT_EQ(bar.right, 3000 - 63);
 }
 
 TEST_F(Docking, ClockLabelFollowsTheMinuteWhileIdleRunningAndPaused) {

@@ -148,3 +148,7 @@ class GnomeShell(Desktop):
             return bars.length > 0 && bars.every(bar =>
                 global.display.sort_windows_by_stacking([bar, other])[1] === bar);
         }})()""")
+
+
+# The other scales this desktop is run at, one Desktop each.
+SCALED = []

@@ -138,3 +138,7 @@ class KWin(Desktop):
         """How many scripts KWin holds besides the test's own: each is a D-Bus object."""
         paths = session.run(self.qdbus, "org.kde.KWin").split()
         return sum(1 for p in paths if re.fullmatch(r"/\d+|/Scripting/Script\d+", p))
+
+
+# The other scales this desktop is run at, one Desktop each.
+SCALED = []

@@ -46,6 +46,9 @@ class Desktop:
     # Environment KELTOS and the test windows get besides WAYLAND_DISPLAY, DISPLAY, XAUTHORITY
     # and the session bus (which the session sets from what start() puts into session.env).
     session_env = {}
+    # How many XWayland pixels one logical pixel spans in this desktop's session: what the
+    # desktop gives X11 clients at its output scale (1 where they are scaled by the desktop).
+    scale = 1
 
     def start(self, session):
         """Starts the compositor with XWayland as session.user; fills session.env with

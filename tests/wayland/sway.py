@@ -14,9 +14,10 @@ import threading
 
 from session import Desktop, require, wait_for
 
+# A desktop of 1600 x 900 logical pixels at every output scale.
 CONFIG = """\
 xwayland enable
-output HEADLESS-1 resolution 1600x900 position 0 0
+output HEADLESS-1 resolution {width}x{height} position 0 0 scale {scale}
 exec sh -c 'echo "$DISPLAY" > "$XDG_RUNTIME_DIR/xdisplay"'
 """
 
@@ -110,6 +111,13 @@ class Sway(Desktop):
     name = "sway"
     session_env = {"XDG_CURRENT_DESKTOP": "sway", "XDG_SESSION_TYPE": "wayland"}
 
+    def __init__(self, output_scale=1):
+        # sway gives X11 clients its logical coordinates at any output scale (and draws them
+        # scaled up): XWayland's pixels are logical pixels.
+        self.output_scale = output_scale
+        if output_scale != 1:
+            self.name = f"sway-{round(output_scale * 100)}"
+
     def start(self, session):
         sway = require("sway", "sway")
         self.swaymsg = require("swaymsg", "sway")
@@ -118,7 +126,9 @@ class Sway(Desktop):
         self.import_ = require("import", "imagemagick")
         config = os.path.join(session.runtime, "sway.conf")
         with open(config, "w") as f:
-            f.write(CONFIG)
+            f.write(CONFIG.format(width=round(1600 * self.output_scale),
+                                  height=round(900 * self.output_scale),
+                                  scale=self.output_scale))
         session.spawn([sway, "-c", config], "compositor",
                       env={"WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
                            "WLR_RENDERER": "pixman"})
@@ -209,3 +219,6 @@ def same_pixels(a, b):
     if (wa, ha) != (wb, hb):
         raise AssertionError(f"the images differ in size: {wa}x{ha} and {wb}x{hb}")
     return sum(pa[i:i + 3] == pb[i:i + 3] for i in range(0, 3 * wa * ha, 3)) / (wa * ha)
+
+
+SCALED = [Sway(output_scale=2)]

@@ -2,6 +2,12 @@
 
 One list of cases; each desktop adds only how it starts and how it is asked (its Desktop in
 kwin.py, gnome.py, sway.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
+
+Positions are compared in the desktop's logical pixels: the frames it reports are in them, and
+the bar's X11 geometry is divided by the scale the desktop gives X11 clients. At other scales
+(each desktop's SCALED rows, one session each) the bar docks on each window in turn: 306 x 19
+logical pixels, its right edge 63 and its top 4 logical pixels in from the window's, exactly at
+whole-number scales and within one logical pixel at others.
 """
 
 import os
@@ -10,6 +16,7 @@ import subprocess
 import time
 import unittest
 
+import gnome
 import kwin
 import sway
 from gnome import GnomeShell
@@ -22,6 +29,70 @@ A, B, C = "Editor A", "Mail B", "Terminal C"  # A and B native, C an X11 window
 LOOKALIKE = "KELTOS look-alike"
 
 
+class Docked:
+    """One desktop's session with the test windows and KELTOS in it, and where its bar is."""
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.session = Session(desktop)
+        self.session.start()
+        try:
+            self.session.window(A, native=True)
+            self.session.window(B, native=True)
+            self.session.window(C, native=False)
+            self.session.window(LOOKALIKE, native=True)
+            for title in (A, B, C, LOOKALIKE):
+                wait_for(lambda t=title: self._has(t), 15, f"the window '{title}'")
+            self.keltos = self.session.start_keltos()
+            self.bar = self.session.bar()
+        except BaseException:
+            self.session.stop()
+            raise
+
+    def _has(self, title):
+        try:
+            return self.desktop.frame(self.session, title) is not None
+        except AssertionError:
+            return False
+
+    def expected(self, title):
+        """Where the bar belongs on the window, in logical pixels."""
+        x, y, width, _ = self.desktop.frame(self.session, title)
+        return (x + width - RIGHT_INSET - 306, y + TOP_INSET)
+
+    def geometry(self):
+        """The bar's (x, y, width, height) in logical pixels."""
+        scale = self.desktop.scale
+        return tuple(int(v // scale) if v % scale == 0 else v / scale
+                     for v in self.session.bar_geometry(self.bar))
+
+    def position(self):
+        return self.geometry()[:2]
+
+    def close_to(self, have, want):
+        """Exactly at whole-number scales; within one logical pixel at others."""
+        slack = 0 if float(self.desktop.scale).is_integer() else 1
+        return all(abs(h - w) <= slack for h, w in zip(have, want))
+
+    def dock_on(self, title):
+        self.desktop.focus(self.session, title)
+        try:
+            wait_for(lambda: self.close_to(self.position(), self.expected(title)), 2 * TICK + 1,
+                     f"the bar on '{title}' at {self.expected(title)}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; it is at {self.position()}") from None
+
+    def follows_each_window_in_turn(self, test):
+        for title in (A, B, C, A):
+            with test.subTest(window=title):
+                self.dock_on(title)
+                test.assertTrue(self.close_to(self.geometry()[2:], (306, 19)),
+                                f"the bar is {self.geometry()[2:]} logical pixels")
+                test.assertTrue(self.desktop.bar_above(self.session, title),
+                                f"the bar is not above '{title}'")
+        test.assertRegex(self.session.bar_title(self.bar), r"^KELTOS - \d\d:\d\d:\d\d$")
+
+
 class DockingCases:
     """Mixed into one TestCase per desktop, which sets `desktop`."""
 
@@ -29,55 +100,32 @@ class DockingCases:
 
     @classmethod
     def setUpClass(cls):
-        cls.session = Session(cls.desktop)
-        cls.session.start()
-        try:
-            cls.session.window(A, native=True)
-            cls.session.window(B, native=True)
-            cls.session.window(C, native=False)
-            cls.session.window(LOOKALIKE, native=True)
-            for title in (A, B, C, LOOKALIKE):
-                wait_for(lambda t=title: cls._has(t), 15, f"the window '{title}'")
-            cls.keltos = cls.session.start_keltos()
-            cls.bar = cls.session.bar()
-        except BaseException:
-            cls.session.stop()
-            raise
+        cls.docked = Docked(cls.desktop)
+        cls.session = cls.docked.session
 
     @classmethod
     def tearDownClass(cls):
         cls.session.stop()
 
-    @classmethod
-    def _has(cls, title):
-        try:
-            return cls.desktop.frame(cls.session, title) is not None
-        except AssertionError:
-            return False
+    @property
+    def keltos(self):
+        return self.docked.keltos
+
+    @property
+    def bar(self):
+        return self.docked.bar
 
     def expected(self, title):
-        x, y, width, _ = self.desktop.frame(self.session, title)
-        return (x + width - RIGHT_INSET - 306, y + TOP_INSET)
+        return self.docked.expected(title)
 
     def position(self):
-        return self.session.bar_geometry(self.bar)[:2]
+        return self.docked.position()
 
     def dock_on(self, title):
-        self.desktop.focus(self.session, title)
-        try:
-            wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
-                     f"the bar on '{title}' at {self.expected(title)}")
-        except AssertionError as error:
-            raise AssertionError(f"{error}; it is at {self.position()}") from None
+        self.docked.dock_on(title)
 
     def test_follows_each_window_in_turn(self):
-        for title in (A, B, C, A):
-            with self.subTest(window=title):
-                self.dock_on(title)
-                self.assertEqual((306, 19), self.session.bar_geometry(self.bar)[2:])
-                self.assertTrue(self.desktop.bar_above(self.session, title),
-                                f"the bar is not above '{title}'")
-        self.assertRegex(self.session.bar_title(self.bar), r"^KELTOS - \d\d:\d\d:\d\d$")
+        self.docked.follows_each_window_in_turn(self)
 
     def test_lookalike_is_not_followed(self):
         self.dock_on(B)
@@ -129,16 +177,16 @@ class KWin(DockingCases, unittest.TestCase):
         self.keltos.kill()
         self.keltos.wait(5)
         wait_for(lambda: not session.bars(), 5, "the killed bar to vanish")
-        self.__class__.keltos = session.start_keltos(env={"XDG_CURRENT_DESKTOP": ""})
-        self.__class__.bar = session.bar()
+        self.docked.keltos = session.start_keltos(env={"XDG_CURRENT_DESKTOP": ""})
+        self.docked.bar = session.bar()
         self.dock_on(B)
         wait_for(lambda: kwin.scripts(session) == 1, 5, "KELTOS's script loaded once again")
         # Ended as a window is closed, it takes its script with it.
         kwin.close(session, session.bar_title(self.bar))
         self.assertEqual(0, self.keltos.wait(5))
         wait_for(lambda: kwin.scripts(session) == 0, 5, "KELTOS to take its script out of KWin")
-        self.__class__.keltos = session.start_keltos()
-        self.__class__.bar = session.bar()
+        self.docked.keltos = session.start_keltos()
+        self.docked.bar = session.bar()
 
 
 class Gnome(DockingCases, unittest.TestCase):
@@ -268,3 +316,32 @@ class Sway(DockingCases, unittest.TestCase):
             relay.back()
         # It connects again by itself.
         wait_for(lambda: self.position() == self.expected(A), 3 * TICK + 3, "docking again")
+
+
+class ScaledCases:
+    """The bar on each window in turn, on one desktop at each of its other scales (its SCALED
+    rows), one session a row."""
+
+    rows = []
+
+    def test_docks_at_every_scale(self):
+        self.assertTrue(self.rows, "no scales to dock at")
+        for desktop in self.rows:
+            with self.subTest(desktop=desktop.name):
+                docked = Docked(desktop)
+                try:
+                    docked.follows_each_window_in_turn(self)
+                finally:
+                    docked.session.stop()
+
+
+class KWinScaled(ScaledCases, unittest.TestCase):
+    rows = kwin.SCALED
+
+
+class GnomeScaled(ScaledCases, unittest.TestCase):
+    rows = gnome.SCALED
+
+
+class SwayScaled(ScaledCases, unittest.TestCase):
+    rows = sway.SCALED

@@ -79,6 +79,18 @@ int RunCommands() {
     Check(Pattern(bar, true, false, false) && Caption(bar.window) == L"KELTOS - 00:00:00",
           "Idle: clicks on the disabled RESET and STOP leave only START enabled");
 
+    // A click reported from a button of another program (this one) is not the bar's, even when
+    // that button carries whatever the bar's START carries in its window data.
+    const HWND forged = CreateWindowExW(0, L"BUTTON", L"START", WS_POPUP | BS_PUSHBUTTON, 0, 0, 60,
+                                        20, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(forged, GWLP_USERDATA, GetWindowLongPtrW(bar.start, GWLP_USERDATA));
+    SendMessageW(bar.window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(bar.start), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(forged));
+    Pump(0.5);
+    Check(Pattern(bar, true, false, false) && Caption(bar.window) == L"KELTOS - 00:00:00",
+          "Idle: a click reported from another program's button changes nothing");
+    DestroyWindow(forged);
+
     // START from Idle.
     const Times run1 = ClickTimed(bar.start);
     Check(Pattern(bar, false, true, true), "START: START disabled, STOP and RESET enabled");
