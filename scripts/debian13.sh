@@ -46,7 +46,10 @@ mounted_inside() {
 enter() {
   unshare --mount --propagation private -- bash -euo pipefail -c '
     root=$1 tree=$2; shift 2
-    for d in proc sys dev dev/pts; do mkdir -p "$root/$d"; mount --bind "/$d" "$root/$d"; done
+    # /dev with what is mounted below it: pts, and shm, where compositors share their buffers.
+    mount --bind /proc "$root/proc"
+    mount --rbind /sys "$root/sys"
+    mount --rbind /dev "$root/dev"
     mkdir -p "$root$tree"
     mount --bind "$tree" "$root$tree"
     cp /etc/resolv.conf "$root/etc/resolv.conf"

@@ -47,9 +47,13 @@ struct SessionFacts {
     std::string swaySock;          // SWAYSOCK
     bool kwinOnBus = false;        // org.kde.KWin answers on the session bus
     bool gnomeShellOnBus = false;  // org.gnome.Shell answers on the session bus
+    bool swayAnswers = false;      // something listens on the socket SWAYSOCK names
 };
 
-// The provider for a session. Pure: the same facts always give the same provider.
+// The provider for a session. Pure: the same facts always give the same provider. The session
+// decides: a desktop's channel is chosen only in a session of that desktop, never from a
+// variable left in the environment by another (a SWAYSOCK exported by a session that once ran
+// sway, say).
 DesktopKind ChooseDesktop(const SessionFacts& facts);
 
 // The program is ending: the provider, if one was made, lets go of what it holds elsewhere.

@@ -95,7 +95,10 @@ bool Describe(const Visit& visit, WindowReport& report) {
     report.y = rect.y - titles;
     report.width = rect.width;
     report.height = rect.height + titles;
-    report.minimized = false;  // sway has no minimized windows; the scratchpad's are never focused
+    // sway has no minimized windows; the nearest is a window in the scratchpad, which stays in
+    // the tree, hidden (visible false), and is never to be followed.
+    const auto visible = node.find("visible");
+    report.minimized = visible != node.end() && visible->is_boolean() && !visible->get<bool>();
     return true;
 }
 

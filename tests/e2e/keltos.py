@@ -1,6 +1,7 @@
 """Starting the real program in an X session and finding and clicking its bar from outside."""
 
 import os
+import signal
 import subprocess
 import unittest
 
@@ -27,11 +28,17 @@ def binary():
 class Keltos:
     """The program running in `session`; `window` is its top-level X window."""
 
-    def __init__(self, session, env=None):
+    def __init__(self, session, env=None, ignore=()):
+        """`ignore`: signals the program starts with ignored, as a shell's background job."""
         self.session = session
         self.log = open_log("keltos-stderr")
+
+        def ignored():
+            for number in ignore:
+                signal.signal(number, signal.SIG_IGN)
+
         self.process = subprocess.Popen([binary()], env=session.env(**(env or {})),
-                                        stdout=self.log, stderr=self.log)
+                                        stdout=self.log, stderr=self.log, preexec_fn=ignored)
         try:
             self.window = session.wait_for(self._find, 10, "the KELTOS window")
         except BaseException:

@@ -96,6 +96,12 @@ class Docking(BarTest):
         second.close()
 
 
+class WithASwaySocketLeftOver(Docking):
+    # An X11 session whose environment still names the IPC socket of a sway session that ran
+    # before (a systemd user session exports it to later ones): the bar docks as in any other.
+    keltos_env = dict(XDG_SESSION_TYPE="x11", SWAYSOCK="/run/user/0/sway-ipc.0.1234.sock")
+
+
 class UnderACompositingWindowManager(BarTest):
     session_options = dict(wm="xfwm4")
 

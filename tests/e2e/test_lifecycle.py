@@ -5,6 +5,7 @@ the program ends when another client destroys its window; Qt's own options chang
 import contextlib
 import glob
 import os
+import signal
 import subprocess
 import tempfile
 import time
@@ -90,13 +91,44 @@ class WallClockMoves(unittest.TestCase):
                           "resumed after the clock was set back while paused")
 
 
-class ClosedByAnotherClient(BarTest):
-    def test_window_destroyed_by_another_client_ends_the_program_with_status_0(self):
-        k = self.keltos
-        k.click("btnStart")
-        time.sleep(0.5)
-        self.session.run("xdotool", "windowclose", str(k.window))
-        k.process.wait(1.0)
+class EndedFromOutside(unittest.TestCase):
+    """However it is ended from outside, the bar ends as "X" ends it: at once, with status 0.
+    A signal that was ignored when it started (as a shell ignores SIGINT for a background job)
+    stays ignored."""
+
+    WAYS = [  # how, and how long it may take
+        ("its window destroyed by another client", None, 1.0),
+        ("SIGTERM, as at log-out", signal.SIGTERM, 2.0),
+        ("SIGINT, as Ctrl+C in its terminal", signal.SIGINT, 2.0),
+        ("SIGHUP, as its terminal closing", signal.SIGHUP, 2.0),
+    ]
+
+    def setUp(self):
+        self.session = XSession().start()
+        self.addCleanup(self.session.stop)
+
+    def test_each_way_ends_the_program_with_status_0(self):
+        for what, number, seconds in self.WAYS:
+            with self.subTest(what):
+                k = Keltos(self.session)
+                self.addCleanup(k.stop)
+                k.click("btnStart")
+                time.sleep(0.5)
+                if number is None:
+                    self.session.run("xdotool", "windowclose", str(k.window))
+                else:
+                    k.process.send_signal(number)
+                k.process.wait(seconds)
+                self.assertEqual(k.process.returncode, 0)
+
+    def test_a_signal_ignored_at_start_stays_ignored(self):
+        k = Keltos(self.session, ignore=(signal.SIGINT,))
+        self.addCleanup(k.stop)
+        k.process.send_signal(signal.SIGINT)
+        time.sleep(1.0)
+        self.assertIsNone(k.process.poll(), "SIGINT, ignored when it started, ended it")
+        k.process.send_signal(signal.SIGTERM)
+        k.process.wait(2.0)
         self.assertEqual(k.process.returncode, 0)
 
 

@@ -67,6 +67,7 @@ struct Expected {
     Outcome outcome;
     const char* title = "";
     double x = 0, y = 0, width = 0, height = 0;
+    bool minimized = false;
 };
 
 Expected Docks(const char* title, double x, double y, double width, double height) {
@@ -90,6 +91,20 @@ TEST(SwayIpc, ReadsOnlyWholeWellFormedReplies) {
     workspaceFocused["nodes"][0]["nodes"][0]["focused"] = true;
     json floating = Tree({Window(5, "Mail B", Box(0, 27, 800, 873))},
                          {Window(9, "Float", Box(100, 227, 400, 300), true)}, "stacked");
+    // A window sent to the scratchpad stays in the tree, hidden, in a workspace of its own.
+    json scratchpad = ThreeTiled();
+    json hidden = Window(8, "Editor A", Box(398, 99, 804, 702), true);
+    hidden["type"] = "floating_con";
+    hidden["visible"] = false;
+    scratchpad["nodes"][0]["nodes"][0]["nodes"][1]["focused"] = false;
+    scratchpad["nodes"].push_back({{"id", 2},
+                                   {"type", "output"},
+                                   {"name", "__i3"},
+                                   {"nodes",
+                                    {{{"id", 9},
+                                      {"type", "workspace"},
+                                      {"name", "__i3_scratch"},
+                                      {"floating_nodes", {hidden}}}}}});
     json stacked = Tree({Window(5, "Mail B", Box(0, 81, 1600, 819)),
                          Window(6, "Editor A", Box(0, 81, 1600, 819), true),
                          Window(7, "Terminal C", Box(0, 81, 1600, 819))},
@@ -133,6 +148,9 @@ TEST(SwayIpc, ReadsOnlyWholeWellFormedReplies) {
         {"empty workspace focused", {Reply(workspaceFocused.dump())}, {Outcome::NoWindow}},
         {"floating, over a stack", {Reply(floating.dump())}, Docks("Float", 100, 200, 400, 327)},
         {"in a stack of three", {Reply(stacked.dump())}, Docks("Editor A", 0, 27, 1600, 873)},
+        {"in the scratchpad, hidden",
+         {Reply(scratchpad.dump())},
+         {Outcome::Window, "Editor A", 398, 72, 804, 729, true}},
         {"another title is not UTF-8",
          {Reply(std::string(tree).replace(tree.find("Mail B"), 6, "Mail\xff\xfe"))},
          Docks("Editor A", 533, 0, 533, 900)},
@@ -168,7 +186,7 @@ TEST(SwayIpc, ReadsOnlyWholeWellFormedReplies) {
         EXPECT_EQ(c.expected.y, report.y);
         EXPECT_EQ(c.expected.width, report.width);
         EXPECT_EQ(c.expected.height, report.height);
-        EXPECT_FALSE(report.minimized);
+        EXPECT_EQ(c.expected.minimized, report.minimized);
     }
 }
 

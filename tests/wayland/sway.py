@@ -17,7 +17,7 @@ from session import Desktop, require, wait_for
 # A desktop of 1600 x 900 logical pixels at every output scale.
 CONFIG = """\
 xwayland enable
-output HEADLESS-1 resolution {width}x{height} position 0 0 scale {scale}
+output HEADLESS-1 mode --custom {width}x{height} position 0 0 scale {scale} scale_filter nearest
 exec sh -c 'echo "$DISPLAY" > "$XDG_RUNTIME_DIR/xdisplay"'
 """
 
@@ -190,7 +190,7 @@ class Sway(Desktop):
         own, shown = (os.path.join(session.runtime, name) for name in ("own.ppm", "shown.ppm"))
         session.run(self.import_, "-depth", "8", "-window", str(bar), f"ppm:{own}")
         session.run(self.grim, "-t", "ppm", "-g", f"{x},{y} {width}x{height}", shown)
-        return same_pixels(own, shown) >= 0.9
+        return same_pixels(own, shown, round(self.output_scale)) >= 0.9
 
 
 def read_line(path):
@@ -213,12 +213,21 @@ def pixels(path):
     return int(header[1]), int(header[2]), data[header.end():]
 
 
-def same_pixels(a, b):
-    """The share of pixels two PPM images of one size have in common."""
+def same_pixels(a, b, scale=1):
+    """The share of pixels of PPM image `a` that image `b`, `scale` times its size (each pixel
+    of `a` drawn as scale x scale pixels, as sway's nearest scale filter draws them), shows
+    alike."""
     (wa, ha, pa), (wb, hb, pb) = pixels(a), pixels(b)
-    if (wa, ha) != (wb, hb):
-        raise AssertionError(f"the images differ in size: {wa}x{ha} and {wb}x{hb}")
-    return sum(pa[i:i + 3] == pb[i:i + 3] for i in range(0, 3 * wa * ha, 3)) / (wa * ha)
+    if (wa * scale, ha * scale) != (wb, hb):
+        raise AssertionError(f"the images differ in size: {wa}x{ha} (x{scale}) and {wb}x{hb}")
+
+    def at(data, width, x, y):
+        i = 3 * (y * width + x)
+        return data[i:i + 3]
+
+    alike = sum(at(pa, wa, x // scale, y // scale) == at(pb, wb, x, y)
+                for y in range(hb) for x in range(wb))
+    return alike / (wb * hb)
 
 
 SCALED = [Sway(output_scale=2)]
