@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command as root inside a Debian 13 (trixie) root on this Debian 12 machine, in this very
 # source tree:   scripts/debian13.sh COMMAND [ARGS...]      (make test runs `make test-linux`)
+#   scripts/debian13.sh --prepare                          (only makes the root, if need be)
 #
 # The root is made once with debootstrap, from the Debian mirror apt uses here, with the packages
 # that building and testing KELTOS need there (scripts/packages.list), and reused by every later
@@ -16,7 +17,7 @@ tree="$(cd "$(dirname "$0")/.." && pwd)"
 root="${KELTOS_DEBIAN13_ROOT:-/var/cache/keltos/debian13}"
 uses=(build test)
 
-[[ $# -gt 0 ]] || { echo "usage: $0 COMMAND [ARGS...]" >&2; exit 2; }
+[[ $# -gt 0 ]] || { echo "usage: $0 COMMAND [ARGS...] | --prepare" >&2; exit 2; }
 if [[ $(id -u) -ne 0 ]]; then
   echo "debian13.sh: the Debian 13 root is made and entered as root (debootstrap, chroot)" >&2
   exit 1
@@ -99,4 +100,5 @@ if ! current; then
 fi
 flock -s 9
 
+[[ "$1" == --prepare ]] && exit 0
 enter bash -c 'cd "$0" && exec "$@"' "$tree" "$@"
