@@ -145,6 +145,17 @@ class GnomeShell(Desktop):
         wait_for(lambda: self.eval(session, "Main.overview.hide(); "
                                    "!Main.overview.visible && !Main.overview.animationInProgress"),
                  10, "the overview to close", interval=0.2)
+        # The shell loads KELTOS's extension only if its metadata names this shell's version.
+        state = f"Main.extensionManager.lookup('{self.uuid}')"
+        try:
+            wait_for(lambda: self.eval(session, f"{state}?.state") == 1, 10,
+                     "GNOME Shell to enable KELTOS's extension")  # ExtensionState.ENABLED/ACTIVE
+        except AssertionError:
+            found, error = self.eval(session, f"[{state}?.state ?? null, `${{{state}?.error}}`]")
+            why = {None: "not found", 3: f"error: {error}",
+                   4: "out of date: its metadata does not name this shell's version"}
+            raise AssertionError("GNOME Shell did not enable KELTOS's extension ("
+                                 f"{why.get(found, f'state {found}')})") from None
         display = self.eval(session, "imports.gi.GLib.getenv('DISPLAY')")
         auth = glob.glob(f"{runtime}/.mutter-Xwaylandauth.*")
         if not display or not auth:
