@@ -137,9 +137,13 @@ function settle(seconds) {
     }
 }
 
+// Every client started, so that none outlives the test.
+const clients = [];
+
 // A program on the bus running the client script; `lines` fills with what it prints.
 class Client {
     constructor(program, script) {
+        clients.push(this);
         this.lines = [];
         this.process = Gio.Subprocess.new([program, '-m', script],
             Gio.SubprocessFlags.STDOUT_PIPE);
@@ -192,7 +196,8 @@ async function load(entries, shell) {
         return imports.shell43.extension.init();
     }
     // The shell's own Extension class is a resource of gnome-shell; a stand-in takes its place.
-    const dir = GLib.dir_make_tmp('keltos-entry-XXXXXX');
+    const dir = `${scratch}/${shell}-${GLib.get_monotonic_time()}`;
+    GLib.mkdir_with_parents(dir, 0o700);
     const [, bytes] = GLib.file_get_contents(`${entries}/${shell}/extension.js`);
     const text = new TextDecoder().decode(bytes).replace(
         'resource:///org/gnome/shell/extensions/extension.js', './shell_extension.js');
@@ -319,13 +324,15 @@ async function exercise(entries, row, programs) {
 }
 
 const entries = ARGV[0] ?? '';
+// The test's files: the entries as modules, the client script, the stand-in KELTOS.
+const scratch = GLib.dir_make_tmp('keltos-entries-XXXXXX');
+let failed = false;
 try {
     // KELTOS is told apart by its program's name: a copy of gjs named keltos stands for it.
-    const dir = GLib.dir_make_tmp('keltos-clients-XXXXXX');
     const programs = {
-        keltos: `${dir}/keltos`,
+        keltos: `${scratch}/keltos`,
         other: GJS,
-        script: `${dir}/client.js`,
+        script: `${scratch}/client.js`,
     };
     Gio.File.new_for_path(GJS).copy(Gio.File.new_for_path(programs.keltos),
         Gio.FileCopyFlags.NONE, null, null);
@@ -334,5 +341,10 @@ try {
         await exercise(entries, row, programs);
 } catch (e) {
     printerr(`FAIL: ${e}\n${e.stack ?? ''}`);
-    System.exit(1);
+    failed = true;
+} finally {
+    for (const client of clients)
+        client.process.force_exit();
+    GLib.spawn_sync(null, ['rm', '-rf', scratch], null, GLib.SpawnFlags.SEARCH_PATH, null);
 }
+System.exit(failed ? 1 : 0);
