@@ -194,6 +194,17 @@ class GnomeShell(Desktop):
             f.write(f"Xft.dpi: {96 * self.scale}\n")
         session.run(require("xrdb", "x11-xserver-utils"), "-merge", resources)
 
+    def stop(self, session):
+        # The document portal the session's bus starts mounts a FUSE file system in the runtime
+        # directory; detached here, it goes with that directory.
+        if not session.runtime:
+            return
+        with open("/proc/self/mounts") as mounts:
+            points = [line.split()[1] for line in mounts]
+        for point in points:
+            if point.startswith(session.runtime + "/"):
+                subprocess.run(["umount", "--lazy", point], capture_output=True)
+
     def switch_extension(self, session, on):
         """Turns KELTOS's extension on or off in the running shell, as a user would."""
         session.run("gnome-extensions", "enable" if on else "disable", self.uuid)
