@@ -10,9 +10,11 @@ logical pixels, its right edge 63 and its top 4 logical pixels in from the windo
 whole-number scales and within one logical pixel at others.
 """
 
+import json
 import os
 import re
 import subprocess
+import threading
 import time
 import unittest
 
@@ -20,7 +22,7 @@ import gnome
 import kwin
 import sway
 from gnome import GnomeShell
-from session import Session, artifacts, require, wait_for
+from session import DEBIAN_PYTHON, Session, artifacts, require, wait_for
 
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
@@ -192,6 +194,14 @@ class KWin(DockingCases, unittest.TestCase):
 class Gnome(DockingCases, unittest.TestCase):
     desktop = GnomeShell()
 
+    # What another program tries on KELTOS's extension: (destination, method, arguments). None
+    # of it may tell that program anything of the focus; the questions fail.
+    OTHER_PROGRAM_CALLS = [
+        ("io.github.keltos.Focus", "io.github.keltos.Focus.Register", []),
+        ("org.gnome.Shell", "io.github.keltos.Focus.Register", []),
+        ("org.gnome.Shell", "io.github.keltos.Focus.GetFocus", []),
+    ]
+
     def test_follows_the_focused_window_as_it_moves(self):
         self.dock_on(B)
         x, y, _, _ = self.desktop.frame(self.session, B)
@@ -228,14 +238,68 @@ class Gnome(DockingCases, unittest.TestCase):
             raise
         return keltos, bar, said
 
-    def test_without_the_extension_says_how_to_enable_it_and_keeps_counting(self):
+    def test_nothing_of_the_focus_reaches_another_program(self):
         session, shell = self.session, self.desktop
+        listener = session.spawn([DEBIAN_PYTHON, "-c", gnome.LISTENER], "listener",
+                                 stdout=subprocess.PIPE)
+        heard = []
+        reader = threading.Thread(
+            target=lambda: heard.extend(json.loads(line) for line in listener.stdout),
+            daemon=True)
+        reader.start()
+        try:
+            wait_for(lambda: any("error" in h or "reply" in h for h in heard), 10,
+                     "the other program's Register to be answered")
+            # With KELTOS running: it docks on each window in turn.
+            for title in (B, A, C, B):
+                self.dock_on(title)
+            # Without: the focus moves on.
+            session.end(self.keltos)
+            wait_for(lambda: not session.bars(), 5, "the bar to vanish")
+            for title in (A, C, B):
+                shell.focus(session, title)
+            for destination, method, arguments in self.OTHER_PROGRAM_CALLS:
+                with self.subTest(call=method, to=destination):
+                    try:
+                        answer = session.run("gdbus", "call", "--session", "--dest", destination,
+                                             "--object-path", "/io/github/keltos/Focus",
+                                             "--method", method, *arguments)
+                        answered = True
+                    except AssertionError as error:
+                        answer, answered = str(error), False
+                    self.assertFalse(answered, f"it answered: {answer}")
+                    for title in (A, B, C):
+                        self.assertNotIn(title[:5], answer)
+            # The listener hears what the shell broadcasts.
+            shell.eval(session, "imports.gi.Gio.DBus.session.emit_signal(null, "
+                       "'/io/github/keltos/Test', 'io.github.keltos.Test', 'Probe', null)")
+            wait_for(lambda: any(h.get("member") == "Probe" for h in heard), 5,
+                     "the other program to hear the shell's broadcast")
+        finally:
+            session.end(listener)
+            reader.join(5)
+            listener.stdout.close()
+            with open(os.path.join(artifacts(), f"{shell.name}-listener-heard.log"), "w") as log:
+                log.writelines(json.dumps(h) + "\n" for h in heard)
+            self.docked.keltos = session.start_keltos()
+            self.docked.bar = session.bar()
+        answer = next(h for h in heard if "error" in h or "reply" in h)
+        self.assertIn("error", answer, "another program was registered")
+        overheard = [h for h in heard if h.get("interface") == "io.github.keltos.Focus" or
+                     any(title[:5] in json.dumps(h) for title in (A, B, C))]
+        self.assertEqual([], overheard, "another program heard of the focus")
+
+    def test_without_the_extension_says_how_to_enable_it_keeps_counting_and_follows_it_later(self):
+        session, shell = self.session, self.desktop
+        command = f"gnome-extensions enable {shell.uuid}"
         self.dock_on(A)
         shell.switch_extension(session, False)
         try:
             keltos, bar, said = self.second_keltos("keltos-without-extension")
             try:
                 wait_for(said, 10, "the command that enables the extension on KELTOS's stderr")
+                wait_for(lambda: shell.notifications(session, command), 10,
+                         "a notification that says how to enable the extension")
                 where = session.bar_geometry(bar)[:2]
                 session.run("xdotool", "mousemove", "--window", str(bar), "170", "9", "click",
                             "1")
@@ -246,6 +310,17 @@ class Gnome(DockingCases, unittest.TestCase):
                                     "it is not counting")
                 self.assertIsNone(keltos.poll(), "keltos ended")
                 self.assertEqual(1, said(), "the message came more than once")
+                self.assertEqual(1, shell.notifications(session, command),
+                                 "the notification came more than once")
+                # Enabled later in the session, it is followed from then on; disabled and
+                # enabled again (as when the shell restarts), followed again.
+                for window in (B, A):
+                    shell.switch_extension(session, True)
+                    self.desktop.focus(session, window)
+                    wait_for(lambda: session.bar_geometry(bar)[:2] == self.expected(window),
+                             2 * TICK + 1, f"the second bar on '{window}' once the extension is on")
+                    shell.switch_extension(session, False)
+                self.assertEqual(1, said(), "the message came again")
             finally:
                 session.end(keltos)
         finally:
