@@ -17,7 +17,8 @@
 // directory (readable by this user only), both named after its unique bus name
 // (winapi/kwin_session.h), and unloads only that one. A script left by a copy that was killed is
 // unloaded, and its file removed, at the next start, once its owner is seen to be gone from the
-// bus.
+// bus. Does not support: finding a script left behind whose file is gone (the runtime directory
+// emptied under a killed copy); it goes with the KWin that holds it.
 //
 // KWin gives X11 clients its logical pixels times its XWayland scale, which Plasma keeps in
 // kwinrc ([Xwayland] Scale; absent: 1) and announces with KConfig's ConfigChanged signal: it is
