@@ -1,35 +1,59 @@
 // The window API in a KDE Plasma Wayland session, from KWin.
 //
 // Supports: KWin 5.27 (Plasma 5) and KWin 6 (Plasma 6), native Wayland and XWayland windows
-// alike. At start it loads a small KWin script of its own (winapi/kwin/keltos_focus.js) over
-// D-Bus; the script reports the active window (the first five characters of its title, its
-// frame, whether it is minimized) to a D-Bus object of this process whenever any of them changes,
-// and GetForegroundWindow and the calls after it answer from the latest report. The bar is an X11
-// window that KWin lets place itself and keep above: SetWindowPos goes to the EWMH provider.
-// Does not support: output scaling (KWin's coordinates then differ from XWayland's); two KELTOS
-// in one session (the script has one name, so the later one takes it over).
+// alike, at any output scale, and any number of KELTOS in one session. At start it loads a small
+// KWin script of its own (winapi/kwin/keltos_focus.js) over D-Bus; the script reports the active
+// window (the first five characters of its title, its frame, whether it is minimized) to a D-Bus
+// object of this process whenever any of them changes, and GetForegroundWindow and the calls
+// after it answer from the latest report. The bar is an X11 window that KWin lets place itself
+// and keep above: SetWindowPos goes to the EWMH provider.
+//
+// Reports are taken from KWin alone: its unique name on the session bus comes from the bus
+// itself (GetNameOwner, then every change of owner), and a report from any other sender is
+// refused where it arrives, before it reaches the user-interface thread. When KWin restarts,
+// the script is loaded into the new one.
+//
+// Each KELTOS loads its script under a name of its own, from a file of its own in the runtime
+// directory (readable by this user only), both named after its unique bus name
+// (winapi/kwin_session.h), and unloads only that one. A script left by a copy that was killed is
+// unloaded, and its file removed, at the next start, once its owner is seen to be gone from the
+// bus. Does not support: finding a script left behind whose file is gone (the runtime directory
+// emptied under a killed copy); it goes with the KWin that holds it.
+//
+// KWin gives X11 clients its logical pixels times its XWayland scale, which Plasma keeps in
+// kwinrc ([Xwayland] Scale; absent: 1) and announces with KConfig's ConfigChanged signal: it is
+// read at start and again whenever that signal names the group, and reported frames are answered
+// in XWayland's pixels.
 //
 // If the session bus, KWin or its scripting interface is missing or refuses the script, it says
 // so once on stderr; there is then no foreground window and the bar stays where it is, counting.
-// The script is unloaded when the program ends. One left behind by a run that was killed is
-// unloaded before this run loads its own, so KWin never holds two.
+// The script is unloaded and its file removed when the program ends, however that is asked for
+// ("X", the window manager, SIGTERM, SIGINT, SIGHUP).
 //
 // Every call to KWin is asynchronous, so a hung KWin never holds up a tick; only the unloading at
 // the end waits, and not for long.
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
+#include <QObject>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <mutex>
 
 #include "winapi/desktop.h"
 #include "winapi/kwin_report.h"
+#include "winapi/kwin_session.h"
 #include "winapi/reporting_desktop.h"
 
 extern const char kKWinFocusScript[];
@@ -37,16 +61,23 @@ extern const char kKWinFocusScript[];
 namespace {
 
 const QString kKWinService = QStringLiteral("org.kde.KWin");
+const QString kScriptingPath = QStringLiteral("/Scripting");
 const QString kScripting = QStringLiteral("org.kde.kwin.Scripting");
-const QString kScriptName = QStringLiteral("keltos_focus");
 const QString kReportPath = QStringLiteral("/org/keltos/Focus");
 const QString kReportInterface = QStringLiteral("org.keltos.Focus");
+const QString kBusService = QStringLiteral("org.freedesktop.DBus");
+const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
+const QString kKWinrcPath = QStringLiteral("/kwinrc");
+const QString kKConfigNotify = QStringLiteral("org.kde.kconfig.notify");
+const QString kXwaylandGroup = QStringLiteral("Xwayland");
 constexpr int kCallTimeoutMs = 5000;
 constexpr int kUnloadAtEndTimeoutMs = 500;
+constexpr qint64 kLongestKWinrc = 1 << 20;  // far more than any kwinrc; a larger one is cut
 
 class KWinDesktop;
 
-// The D-Bus object the script reports to, on this process's own connection.
+// The D-Bus object the script reports to, on this process's own connection. Qt may hand it
+// messages on its D-Bus thread.
 class ReportReceiver : public QDBusVirtualObject {
   public:
     ReportReceiver(KWinDesktop& desktop, QObject* parent)
@@ -58,8 +89,56 @@ class ReportReceiver : public QDBusVirtualObject {
     }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
 
+    // KWin's unique name on the bus; empty while there is no KWin. Set on the user-interface
+    // thread.
+    void SetKWin(const QString& name) {
+        const std::lock_guard lock(mutex_);
+        kwin_ = name;
+    }
+
   private:
+    bool FromKWin(const QDBusMessage& message) const {
+        const std::lock_guard lock(mutex_);
+        return !kwin_.isEmpty() && message.service() == kwin_;
+    }
+
     KWinDesktop& desktop_;
+    mutable std::mutex mutex_;
+    QString kwin_;
+};
+
+// KConfig's signal that a configuration file has changed, for kwinrc.
+class KConfigWatch : public QObject {
+    Q_OBJECT
+
+  public:
+    KConfigWatch(std::function<void()> xwaylandChanged, QObject* parent)
+        : QObject(parent), xwaylandChanged_(std::move(xwaylandChanged)) {}
+
+  public slots:
+    // ConfigChanged(a{saay}): the groups written, each with the keys written in it.
+    void Changed(const QDBusMessage& message) {
+        const QVariantList arguments = message.arguments();
+        if (message.signature() != QLatin1String("a{saay}") || arguments.size() != 1 ||
+            !arguments[0].canConvert<QDBusArgument>())
+            return;
+        const QDBusArgument groups = arguments[0].value<QDBusArgument>();
+        bool named = false;
+        groups.beginMap();
+        while (!groups.atEnd()) {
+            QString group;
+            QList<QByteArray> keys;
+            groups.beginMapEntry();
+            groups >> group >> keys;
+            groups.endMapEntry();
+            named = named || group == kXwaylandGroup;
+        }
+        groups.endMap();
+        if (named) xwaylandChanged_();
+    }
+
+  private:
+    std::function<void()> xwaylandChanged_;
 };
 
 class KWinDesktop : public winapi::ReportingDesktop {
@@ -68,20 +147,32 @@ class KWinDesktop : public winapi::ReportingDesktop {
 
     void End() override { Unload(); }
 
-    // A report from `sender`, on the UI thread.
-    void Take(const QString& sender, const QString& text);
+    // A report from KWin, on the user-interface thread.
+    void Take(const QString& text);
 
   private:
-    void Load();
-    void Run(qlonglong number, bool plasma6Path);
+    void KWinIs(const QString& owner);
+    void RemoveLeftovers();
+    void Load(bool again);
     void Unload();
+    void ReadScale();
     void Say(const QString& what);
-    void Call(const QString& path, const QString& interface, const QString& method,
-              const QVariantList& arguments, std::function<void(const QDBusMessage&)> done);
+    void Call(const QString& service, const QString& path, const QString& interface,
+              const QString& method, const QVariantList& arguments,
+              std::function<void(const QDBusMessage&)> done);
 
     QDBusConnection bus_ = QDBusConnection::sessionBus();
-    QString kwin_;  // KWin's unique name on the bus: reports from anyone else are ignored
-    QString scriptPath_;
+    ReportReceiver* receiver_ = nullptr;
+    QString kwin_;  // KWin's unique name on the bus; empty: none known
+    // Counts the KWins seen, so that a reply meant for an earlier one is not acted on.
+    std::uint64_t generation_ = 0;
+    QString runtimeDir_;
+    QString scriptName_;
+    QString scriptPath_;  // empty once the script has been let go of
+    // Every loaded script numbers its reports from 1; those of a later load count on from the
+    // highest number taken before, so that they are never taken for old ones.
+    std::uint64_t serialBase_ = 0;
+    std::uint64_t lastSerial_ = 0;
     bool said_ = false;
     // Qt objects belong to the application, so they go with it, before this object does.
     QObject* context_ = new QObject(QCoreApplication::instance());
@@ -92,6 +183,11 @@ bool ReportReceiver::handleMessage(const QDBusMessage& message, const QDBusConne
     if (message.type() != QDBusMessage::MethodCallMessage ||
         message.interface() != kReportInterface)
         return false;
+    if (!FromKWin(message)) {
+        connection.send(message.createErrorReply(QDBusError::AccessDenied,
+                                                 QStringLiteral("only KWin reports here")));
+        return true;
+    }
     const QVariantList arguments = message.arguments();
     if (message.member() != QLatin1String("Report") || arguments.size() != 1 ||
         arguments[0].typeId() != QMetaType::QString) {
@@ -100,11 +196,10 @@ bool ReportReceiver::handleMessage(const QDBusMessage& message, const QDBusConne
         return true;
     }
     connection.send(message.createReply());
-    // Handled on the UI thread, between ticks, whichever thread this runs on.
-    const QString sender = message.service();
+    // Handled on the user-interface thread, between ticks, whichever thread this runs on.
     const QString text = arguments[0].toString();
     QMetaObject::invokeMethod(
-        this, [this, sender, text] { desktop_.Take(sender, text); }, Qt::QueuedConnection);
+        this, [this, text] { desktop_.Take(text); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -113,14 +208,20 @@ KWinDesktop::KWinDesktop() {
         Say(QStringLiteral("there is no session bus"));
         return;
     }
-    auto* receiver = new ReportReceiver(*this, context_);
-    if (!bus_.registerVirtualObject(kReportPath, receiver)) {
+    ReadScale();
+    auto* watch = new KConfigWatch([this] { ReadScale(); }, context_);
+    bus_.connect(QString(), kKWinrcPath, kKConfigNotify, QStringLiteral("ConfigChanged"), watch,
+                 SLOT(Changed(QDBusMessage)));
+
+    receiver_ = new ReportReceiver(*this, context_);
+    if (!bus_.registerVirtualObject(kReportPath, receiver_)) {
         Say(QStringLiteral("the path %1 is taken on the session bus").arg(kReportPath));
         return;
     }
     // The script is written where only this user can read it: KWin runs as the same user.
-    const QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR", QDir::tempPath());
-    scriptPath_ = QDir(dir).filePath(QStringLiteral("keltos-kwin-focus.js"));
+    runtimeDir_ = qEnvironmentVariable("XDG_RUNTIME_DIR", QDir::tempPath());
+    scriptName_ = QString::fromStdString(winapi::KWinScriptName(bus_.baseService().toStdString()));
+    scriptPath_ = QDir(runtimeDir_).filePath(scriptName_ + QStringLiteral(".js"));
     QSaveFile file(scriptPath_);
     QByteArray text(kKWinFocusScript);
     text.replace("KELTOS_SERVICE", bus_.baseService().toUtf8());
@@ -128,56 +229,102 @@ KWinDesktop::KWinDesktop() {
         !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
         file.write(text) != text.size() || !file.commit()) {
         Say(QStringLiteral("cannot write %1").arg(scriptPath_));
+        scriptPath_.clear();
         return;
     }
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, context_,
                      [this] { Unload(); });  // End() is not called when the event loop ends
-    // A script left by an earlier run that was killed goes first, so there is never two.
-    Call(QStringLiteral("/Scripting"), kScripting, QStringLiteral("unloadScript"), {kScriptName},
+    RemoveLeftovers();
+    // KWin as the bus knows it now, and whoever owns its name after.
+    auto* watcher = new QDBusServiceWatcher(kKWinService, bus_,
+                                            QDBusServiceWatcher::WatchForOwnerChange, context_);
+    QObject::connect(
+        watcher, &QDBusServiceWatcher::serviceOwnerChanged, context_,
+        [this](const QString&, const QString&, const QString& owner) { KWinIs(owner); });
+    Call(kBusService, kBusPath, kBusService, QStringLiteral("GetNameOwner"), {kKWinService},
          [this](const QDBusMessage& reply) {
-             if (reply.type() == QDBusMessage::ErrorMessage)
-                 Say(reply.errorMessage());
+             const QVariantList values = reply.arguments();
+             if (reply.type() == QDBusMessage::ErrorMessage || values.isEmpty())
+                 Say(QStringLiteral("KWin is not on the session bus"));
              else
-                 Load();
+                 KWinIs(values[0].toString());
          });
 }
 
-void KWinDesktop::Load() {
-    Call(QStringLiteral("/Scripting"), kScripting, QStringLiteral("loadScript"),
-         {scriptPath_, kScriptName}, [this](const QDBusMessage& reply) {
+// A new owner of KWin's name (empty: none): its reports alone count from now on, and it gets
+// the script.
+void KWinDesktop::KWinIs(const QString& owner) {
+    if (owner == kwin_ || scriptPath_.isEmpty()) return;
+    kwin_ = owner;
+    ++generation_;
+    receiver_->SetKWin(owner);
+    reported_.Forget();
+    if (!owner.isEmpty()) Load(false);
+}
+
+// Scripts of copies that are gone: each file in the runtime directory named after a unique bus
+// name that has no owner any more.
+void KWinDesktop::RemoveLeftovers() {
+    const QStringList files =
+        QDir(runtimeDir_)
+            .entryList({QStringLiteral("keltos_focus_*.js")}, QDir::Files | QDir::NoDotAndDotDot);
+    for (const QString& file : files) {
+        const auto owner = winapi::KWinScriptOwner(file.toStdString());
+        if (!owner || QString::fromStdString(*owner) == bus_.baseService()) continue;
+        const QString path = QDir(runtimeDir_).filePath(file);
+        const QString name = QString::fromStdString(winapi::KWinScriptName(*owner));
+        Call(kBusService, kBusPath, kBusService, QStringLiteral("NameHasOwner"),
+             {QString::fromStdString(*owner)}, [this, path, name](const QDBusMessage& reply) {
+                 const QVariantList values = reply.arguments();
+                 if (reply.type() == QDBusMessage::ErrorMessage || values.isEmpty() ||
+                     values[0].toBool())
+                     return;
+                 Call(kKWinService, kScriptingPath, kScripting, QStringLiteral("unloadScript"),
+                      {name}, [path](const QDBusMessage&) { QFile::remove(path); });
+             });
+    }
+}
+
+void KWinDesktop::Load(bool again) {
+    const std::uint64_t generation = generation_;
+    Call(kKWinService, kScriptingPath, kScripting, QStringLiteral("loadScript"),
+         {scriptPath_, scriptName_}, [this, again, generation](const QDBusMessage& reply) {
+             if (generation != generation_ || scriptPath_.isEmpty()) return;
              const QVariantList values = reply.arguments();
              bool number = false;
              const qlonglong id = values.isEmpty() ? -1 : values[0].toLongLong(&number);
-             if (reply.type() == QDBusMessage::ErrorMessage)
+             if (reply.type() == QDBusMessage::ErrorMessage) {
                  Say(reply.errorMessage());
-             else if (!number || id < 0)
+             } else if (number && id == -1 && !again) {
+                 // KWin already holds a script of this name: this run's, loaded before. It is
+                 // replaced, so that exactly one runs.
+                 Call(kKWinService, kScriptingPath, kScripting, QStringLiteral("unloadScript"),
+                      {scriptName_}, [this, generation](const QDBusMessage&) {
+                          if (generation == generation_) Load(true);
+                      });
+             } else if (!number || id < 0) {
                  Say(QStringLiteral("KWin refused the script"));
-             else {
-                 kwin_ = reply.service();
-                 Run(id, false);
+             } else {
+                 serialBase_ = lastSerial_;
+                 // Runs every script that is loaded and not yet running: this one. Running it
+                 // through its own D-Bus object could start another: KWin numbers scripts by how
+                 // many are loaded, so a number can belong to two after one was unloaded.
+                 Call(kKWinService, kScriptingPath, kScripting, QStringLiteral("start"), {},
+                      [this](const QDBusMessage& started) {
+                          if (started.type() == QDBusMessage::ErrorMessage)
+                              Say(started.errorMessage());
+                      });
              }
-         });
-}
-
-// Plasma 5 puts a loaded script at /<number>, Plasma 6 at /Scripting/Script<number>.
-void KWinDesktop::Run(qlonglong number, bool plasma6Path) {
-    const QString path = plasma6Path ? QStringLiteral("/Scripting/Script%1").arg(number)
-                                     : QStringLiteral("/%1").arg(number);
-    Call(path, QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"), {},
-         [this, number, plasma6Path](const QDBusMessage& reply) {
-             if (reply.type() != QDBusMessage::ErrorMessage) return;
-             if (plasma6Path)
-                 Say(reply.errorMessage());
-             else
-                 Run(number, true);
          });
 }
 
 void KWinDesktop::Unload() {
     if (scriptPath_.isEmpty()) return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kKWinService, QStringLiteral("/Scripting"),
-                                                       kScripting, QStringLiteral("unloadScript"));
-    call.setArguments({kScriptName});
+    ++generation_;
+    if (receiver_) receiver_->SetKWin(QString());
+    QDBusMessage call = QDBusMessage::createMethodCall(kKWinService, kScriptingPath, kScripting,
+                                                       QStringLiteral("unloadScript"));
+    call.setArguments({scriptName_});
     bus_.call(call, QDBus::Block, kUnloadAtEndTimeoutMs);
     bus_.unregisterObject(kReportPath);
     QFile::remove(scriptPath_);
@@ -185,13 +332,29 @@ void KWinDesktop::Unload() {
     reported_.Forget();
 }
 
-void KWinDesktop::Take(const QString& sender, const QString& text) {
-    if (kwin_.isEmpty() || sender != kwin_) return;
+void KWinDesktop::ReadScale() {
+    const QString path =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+            .filePath(QStringLiteral("kwinrc"));
+    QFile file(path);
+    const QByteArray text =
+        file.open(QIODevice::ReadOnly) ? file.read(kLongestKWinrc) : QByteArray();
+    // A number that is no scale leaves the one before.
+    reported_.SetScale(
+        winapi::KWinXwaylandScale({text.constData(), static_cast<std::size_t>(text.size())})
+            .value_or(1));
+}
+
+void KWinDesktop::Take(const QString& text) {
+    if (scriptPath_.isEmpty()) return;
     const QByteArray utf8 = text.toUtf8();
-    if (const auto report = winapi::ParseKWinReport({utf8.constData(), size_t(utf8.size())}))
-        reported_.Accept(*report);
-    else
+    auto report = winapi::ParseKWinReport({utf8.constData(), size_t(utf8.size())});
+    if (!report || report->serial > std::numeric_limits<std::uint64_t>::max() - serialBase_) {
         reported_.Forget();
+        return;
+    }
+    report->serial += serialBase_;
+    if (reported_.Accept(*report) && report->serial > lastSerial_) lastSerial_ = report->serial;
 }
 
 void KWinDesktop::Say(const QString& what) {
@@ -203,10 +366,10 @@ void KWinDesktop::Say(const QString& what) {
                  qPrintable(what));
 }
 
-void KWinDesktop::Call(const QString& path, const QString& interface, const QString& method,
-                       const QVariantList& arguments,
+void KWinDesktop::Call(const QString& service, const QString& path, const QString& interface,
+                       const QString& method, const QVariantList& arguments,
                        std::function<void(const QDBusMessage&)> done) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kKWinService, path, interface, method);
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
     call.setArguments(arguments);
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), context_);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context_,
@@ -221,3 +384,5 @@ void KWinDesktop::Call(const QString& path, const QString& interface, const QStr
 std::unique_ptr<winapi::Desktop> winapi::MakeKWinDesktop() {
     return std::make_unique<KWinDesktop>();
 }
+
+#include "kwin_desktop.moc"

@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "winapi/kwin_report.h"
+#include "winapi/kwin_session.h"
 #include "winapi/reported_window.h"
 
 namespace {
@@ -168,6 +170,77 @@ TEST(KWinReport, ReadsTheScriptsLineAndNothingElse) {
         EXPECT_EQ(c.report.width, report->width) << c.text;
         EXPECT_EQ(c.report.height, report->height) << c.text;
     }
+}
+
+TEST(KWinXwaylandScale, ReadsTheGroupAndKeyKWinReads) {
+    struct Case {
+        const char* kwinrc;
+        std::optional<double> scale;  // nothing: KWin takes 1
+    };
+    const Case cases[] = {
+        {"[Xwayland]\nScale=2\n", 2},
+        {"[Desktops]\nNumber=1\n\n[Xwayland]\nScale=1.5\n", 1.5},
+        {"[Xwayland]\r\nScale = 1.25 \r\n", 1.25},
+        {"", std::nullopt},
+        {"[Desktops]\nNumber=1\n", std::nullopt},
+        {"[Compositing]\nScale=2\n[Xwayland]\nOther=3\n", std::nullopt},
+        {"[Xwayland]\n[Compositing]\nScale=2\n", std::nullopt},
+        {"[Xwayland][Nested]\nScale=2\n", std::nullopt},
+        {"[Xwayland]\n#Scale=2\n", std::nullopt},
+        {"[Xwayland]\nScale[de]=2\n", std::nullopt},  // a language's, not the key itself
+        {"[Xwayland]\nScale[$i]=2\n", 2},             // immutable: still the key
+        {"[Xwayland][$i]\nScale=3\n", 3},
+        {"[Xwayland]\nScale=2\nScale=1.5\n", 1.5},  // the later entry counts
+        {"[Xwayland]\nScale=2\n[Xwayland]\nScale=3\n", 3},
+        {"[Xwayland]\nScale=2\nScale=two\n", std::nullopt},
+        {"[Xwayland]\nScale=\n", std::nullopt},
+        {"[Xwayland]\nScale=2x\n", std::nullopt},
+        {"[Xwayland]\nScale=0x2\n", std::nullopt},
+        {"[Xwayland]\nScale=1e999\n", std::nullopt},
+        {"[Xwayland]\nScale=2", 2},  // no newline at the end
+        {"[Xwayland]\nScale", std::nullopt},
+        {"\xff\xfe[Xwayland]\nScale=2\n", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.scale, winapi::KWinXwaylandScale(c.kwinrc)) << c.kwinrc;
+}
+
+TEST(KWinXwaylandScale, OddNumbersLeaveTheScaleBefore) {
+    // What the provider does with what it reads: a number that is no scale changes nothing.
+    for (const char* kwinrc :
+         {"[Xwayland]\nScale=0\n", "[Xwayland]\nScale=-2\n", "[Xwayland]\nScale=nan\n",
+          "[Xwayland]\nScale=inf\n", "[Xwayland]\nScale=1e300\n", "[Xwayland]\nScale=0.0001\n"}) {
+        winapi::ReportedForeground reported;
+        reported.SetScale(2);
+        reported.SetScale(winapi::KWinXwaylandScale(kwinrc).value_or(1));
+        EXPECT_EQ(2, reported.Scale()) << kwinrc;
+    }
+}
+
+TEST(KWinScript, IsNamedAfterItsOwnersUniqueBusName) {
+    EXPECT_EQ("keltos_focus_:1.42", winapi::KWinScriptName(":1.42"));
+    struct Case {
+        std::string file;
+        std::optional<std::string> owner;
+    };
+    const Case cases[] = {
+        {winapi::KWinScriptName(":1.42") + ".js", ":1.42"},
+        {winapi::KWinScriptName(":1.7") + ".js", ":1.7"},
+        {winapi::KWinScriptName(":x-y_z.0.a") + ".js", ":x-y_z.0.a"},
+        {winapi::KWinScriptName(":1.42"), std::nullopt},                 // not the file
+        {winapi::KWinScriptName(":1.42") + ".js.Ab12", std::nullopt},    // a file being written
+        {winapi::KWinScriptName("org.kde.KWin") + ".js", std::nullopt},  // a well-known name
+        {winapi::KWinScriptName("") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":1") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":1.") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":1..2") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":1.2/../x") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":1.2 x") + ".js", std::nullopt},
+        {winapi::KWinScriptName(":1." + std::string(300, '2')) + ".js", std::nullopt},
+        {"keltos-kwin-focus.js", std::nullopt},
+        {"other.js", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.owner, winapi::KWinScriptOwner(c.file)) << c.file;
 }
 
 }  // namespace

@@ -49,6 +49,10 @@ class Desktop:
     # How many XWayland pixels one logical pixel spans in this desktop's session: what the
     # desktop gives X11 clients at its output scale (1 where they are scaled by the desktop).
     scale = 1
+    # The scale the bar was drawn at (X11 clients take Xft.dpi once, at start): its size and its
+    # insets are in those pixels. None: `scale`; it differs only once the desktop's scale has
+    # changed while KELTOS runs.
+    bar_scale = None
 
     def start(self, session):
         """Starts the compositor with XWayland as session.user; fills session.env with
@@ -70,6 +74,9 @@ class Desktop:
     def bar_above(self, session, title):
         """Whether the bar is stacked above the window with this title."""
         raise NotImplementedError
+
+    def while_running(self, session):
+        """Anything the desktop changes once KELTOS runs (its scale, say); nothing here."""
 
     def stop(self, session):
         """Anything start() left that the session does not end itself."""

@@ -5,14 +5,18 @@ kwin.py, gnome.py, sway.py). Run one desktop with:  python3 -m unittest test_way
 
 Positions are compared in the desktop's logical pixels: the frames it reports are in them, and
 the bar's X11 geometry is divided by the scale the desktop gives X11 clients. At other scales
-(each desktop's SCALED rows, one session each) the bar docks on each window in turn: 306 x 19
-logical pixels, its right edge 63 and its top 4 logical pixels in from the window's, exactly at
-whole-number scales and within one logical pixel at others.
+(each desktop's SCALED rows, one session each) the bar first shows on the screen and then docks
+on each window in turn: 306 x 19 logical pixels, its right edge 63 and its top 4 logical pixels
+in from the window's, exactly at whole-number scales and within one logical pixel at others. A
+row whose scale changes while KELTOS runs docks in the pixels the bar was drawn in (X11 clients
+take Xft.dpi once, at start).
 """
 
 import json
 import os
 import re
+import signal
+import stat
 import subprocess
 import threading
 import time
@@ -27,6 +31,7 @@ from session import DEBIAN_PYTHON, Session, artifacts, require, wait_for
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
 TICK = 1.0        # the docking tick
+DESKTOP = (1600, 900)  # every desktop's size in logical pixels, at every scale
 A, B, C = "Editor A", "Mail B", "Terminal C"  # A and B native, C an X11 window
 LOOKALIKE = "KELTOS look-alike"
 
@@ -47,6 +52,9 @@ class Docked:
                 wait_for(lambda t=title: self._has(t), 15, f"the window '{title}'")
             self.keltos = self.session.start_keltos()
             self.bar = self.session.bar()
+            # Where the bar shows first: no window it follows has been active yet.
+            self.first = self.geometry()
+            desktop.while_running(self.session)
         except BaseException:
             self.session.stop()
             raise
@@ -57,24 +65,35 @@ class Docked:
         except AssertionError:
             return False
 
+    def drawn(self):
+        """Logical pixels per pixel of the bar: 1, unless the desktop's scale changed after the
+        bar was drawn (its size and insets stay those of its start)."""
+        return (self.desktop.bar_scale or self.desktop.scale) / self.desktop.scale
+
     def expected(self, title):
         """Where the bar belongs on the window, in logical pixels."""
         x, y, width, _ = self.desktop.frame(self.session, title)
-        return (x + width - RIGHT_INSET - 306, y + TOP_INSET)
+        return (x + width - (RIGHT_INSET + 306) * self.drawn(), y + TOP_INSET * self.drawn())
 
-    def geometry(self):
-        """The bar's (x, y, width, height) in logical pixels."""
+    def geometry(self, bar=None):
+        """The (x, y, width, height) of the bar (or of another bar) in logical pixels."""
         scale = self.desktop.scale
         return tuple(int(v // scale) if v % scale == 0 else v / scale
-                     for v in self.session.bar_geometry(self.bar))
+                     for v in self.session.bar_geometry(bar or self.bar))
 
-    def position(self):
-        return self.geometry()[:2]
+    def position(self, bar=None):
+        return self.geometry(bar)[:2]
+
+    def on_screen(self, geometry):
+        x, y, width, height = geometry
+        return 0 <= x and x + width <= DESKTOP[0] and 0 <= y and y + height <= DESKTOP[1]
 
     def close_to(self, have, want):
-        """Exactly at whole-number scales; within one logical pixel at others."""
-        slack = 0 if float(self.desktop.scale).is_integer() else 1
-        return all(abs(h - w) <= slack for h, w in zip(have, want))
+        """Exactly where whole logical pixels are wanted at a whole-number scale; within one
+        logical pixel otherwise."""
+        exact = float(self.desktop.scale).is_integer() and all(float(w).is_integer()
+                                                               for w in want)
+        return all(abs(h - w) <= (0 if exact else 1) for h, w in zip(have, want))
 
     def dock_on(self, title):
         self.desktop.focus(self.session, title)
@@ -88,8 +107,9 @@ class Docked:
         for title in (A, B, C, A):
             with test.subTest(window=title):
                 self.dock_on(title)
-                test.assertTrue(self.close_to(self.geometry()[2:], (306, 19)),
-                                f"the bar is {self.geometry()[2:]} logical pixels")
+                size = (306 * self.drawn(), 19 * self.drawn())
+                test.assertTrue(self.close_to(self.geometry()[2:], size),
+                                f"the bar is {self.geometry()[2:]} logical pixels, not {size}")
                 test.assertTrue(self.desktop.bar_above(self.session, title),
                                 f"the bar is not above '{title}'")
         test.assertRegex(self.session.bar_title(self.bar), r"^KELTOS - \d\d:\d\d:\d\d$")
@@ -142,12 +162,44 @@ class DockingCases:
         # Wherever the focus went, the bar is never placed by the minimized window's frame.
         self.assertIsNone(self.keltos.poll(), "keltos ended")
         x, y = self.position()
-        self.assertTrue(0 <= x < 1600 and 0 <= y < 900, f"the bar went off the screen: {x},{y}")
+        self.assertTrue(0 <= x < DESKTOP[0] and 0 <= y < DESKTOP[1],
+                        f"the bar went off the screen: {x},{y}")
         self.desktop.focus(self.session, A)  # restores it for the other cases
 
 
 class KWin(DockingCases, unittest.TestCase):
     desktop = kwin.KWin()
+
+    def another_keltos(self, log_name, ignoring=()):
+        """Another KELTOS beside the docked one, with the signals `ignoring` ignored from its
+        start (a background job of a shell script has SIGINT ignored): its process, its bar's
+        window id and its script (name, file) once KWin holds it."""
+        session = self.session
+        argv = [session.keltos_bin]
+        if ignoring:
+            traps = "".join(f"trap '' {signal.Signals(s).name.removeprefix('SIG')}; "
+                            for s in ignoring)
+            argv = ["/bin/sh", "-c", traps + 'exec "$0"', session.keltos_bin]
+        keltos = session.spawn(argv, log_name)
+        try:
+            # --all: both the process and the name must match (xdotool's default is either).
+            search = [require("xdotool", "xdotool"), "search", "--all", "--onlyvisible",
+                      "--pid", str(keltos.pid), "--name", "^KELTOS - "]
+            bar = int(wait_for(lambda: session.run(*search, check=False).split(), 15,
+                               f"the window of {log_name}")[0])
+            script = self.desktop.script_of(session, keltos.pid)
+        except BaseException:
+            session.end(keltos)
+            raise
+        return keltos, bar, script
+
+    def docks(self, bar, title):
+        """Waits for `bar` on the window with this title."""
+        try:
+            wait_for(lambda: self.docked.position(bar) == self.expected(title), 2 * TICK + 1,
+                     f"the bar {bar} on '{title}' at {self.expected(title)}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; it is at {self.docked.position(bar)}") from None
 
     def test_only_kwin_reports_and_with_five_characters_of_a_title(self):
         session = self.session
@@ -163,32 +215,99 @@ class KWin(DockingCases, unittest.TestCase):
         seen = re.findall(r'member=Report\n\s*string "[^"\n]*\n(.*?)"\n', watched, re.S)
         self.assertLessEqual({A[:5], B[:5], C[:5]}, set(seen))
         self.assertEqual([], [title for title in seen if len(title) > 5])
-        # Another program on the bus cannot move the bar.
+        # Another program on the bus cannot move the bar (KELTOS refuses its report).
         keltos = re.search(r"destination=(\S+) serial=\d+ path=/org/keltos/Focus", watched)[1]
         session.run(require("dbus-send", "dbus-bin"), "--session", "--print-reply",
                     f"--dest={keltos}", "/org/keltos/Focus", "org.keltos.Focus.Report",
-                    "string:999999 0 5 5 400 300 {forged}\nForge")
+                    "string:999999 0 5 5 400 300 {forged}\nForge", check=False)
         time.sleep(2 * TICK + 0.5)
         self.assertEqual(self.expected(B), self.position())
 
-    def test_script_is_never_left_behind_nor_doubled(self):
+    def test_script_is_never_left_behind(self):
         kwin, session = self.desktop, self.session
-        wait_for(lambda: kwin.scripts(session) == 1, 5, "KELTOS's script loaded once")
-        # Killed, it cannot unload its script; the next run replaces it and docks, this time
-        # knowing KWin only as what answers on the session bus.
+        killed = kwin.script_of(session, self.keltos.pid)
+        # Killed, it cannot unload its script nor remove its file...
         self.keltos.kill()
         self.keltos.wait(5)
         wait_for(lambda: not session.bars(), 5, "the killed bar to vanish")
-        self.docked.keltos = session.start_keltos(env={"XDG_CURRENT_DESKTOP": ""})
-        self.docked.bar = session.bar()
-        self.dock_on(B)
-        wait_for(lambda: kwin.scripts(session) == 1, 5, "KELTOS's script loaded once again")
-        # Ended as a window is closed, it takes its script with it.
-        kwin.close(session, session.bar_title(self.bar))
-        self.assertEqual(0, self.keltos.wait(5))
-        wait_for(lambda: kwin.scripts(session) == 0, 5, "KELTOS to take its script out of KWin")
-        self.docked.keltos = session.start_keltos()
-        self.docked.bar = session.bar()
+        self.assertFalse(kwin.gone(session, killed), "a killed KELTOS took its script along")
+        try:
+            # ...the next run does both, once it sees the killed one gone from the bus, and
+            # docks, this time knowing KWin only as what answers on the session bus.
+            self.docked.keltos = session.start_keltos(env={"XDG_CURRENT_DESKTOP": ""})
+            self.docked.bar = session.bar()
+            self.dock_on(B)
+            wait_for(lambda: kwin.gone(session, killed), 5,
+                     f"the killed KELTOS's script {killed[0]} unloaded and its file removed")
+            # Ended as a window is closed, it takes its own script with it.
+            own = kwin.script_of(session, self.keltos.pid)
+            kwin.close(session, session.bar_title(self.bar))
+            self.assertEqual(0, self.keltos.wait(5))
+            wait_for(lambda: kwin.gone(session, own), 2, f"KELTOS to take {own[0]} out of KWin")
+        finally:
+            # A KELTOS for the cases after this one, whatever happened here.
+            session.end(self.keltos)
+            wait_for(lambda: not session.bars(), 5, "the bar to vanish")
+            self.docked.keltos = session.start_keltos()
+            self.docked.bar = session.bar()
+
+    def test_signals_end_it_cleanly(self):
+        kwin, session = self.desktop, self.session
+        # (signal sent, signals ignored from the start)
+        rows = [
+            (signal.SIGTERM, ()),
+            (signal.SIGINT, ()),
+            (signal.SIGHUP, ()),
+            (signal.SIGINT, (signal.SIGINT,)),  # stays running; SIGTERM then ends it
+        ]
+        for number, ignoring in rows:
+            what = number.name + (" ignored from the start" if ignoring else "")
+            with self.subTest(signal=what):
+                keltos, _, script = self.another_keltos(
+                    f"keltos-{number.name.lower()}{'-ignored' if ignoring else ''}", ignoring)
+                try:
+                    os.kill(keltos.pid, number)
+                    if number in ignoring:
+                        time.sleep(2 * TICK)
+                        self.assertIsNone(keltos.poll(), f"{what}: it ended")
+                        self.assertTrue(kwin.loaded(session, script[0]),
+                                        f"{what}: its script went")
+                        os.kill(keltos.pid, signal.SIGTERM)
+                    try:
+                        status = keltos.wait(2)
+                    except subprocess.TimeoutExpired:
+                        self.fail(f"{what}: still running 2 s later")
+                    self.assertEqual(0, status, f"{what}: exit status")
+                    wait_for(lambda: kwin.gone(session, script), 2,
+                             f"{what}: {script[0]} out of KWin and its file removed")
+                finally:
+                    session.end(keltos)
+
+    def test_two_at_once_each_with_a_script_of_its_own(self):
+        kwin, session = self.desktop, self.session
+        first = kwin.script_of(session, self.keltos.pid)
+        second, bar, script = self.another_keltos("keltos-second")
+        try:
+            self.assertNotEqual(first[0], script[0], "the two share a script")
+            for _, path in (first, script):
+                self.assertEqual(0o600, stat.S_IMODE(os.stat(path).st_mode),
+                                 f"{path} is readable by others")
+            for title in (A, B):
+                self.desktop.focus(session, title)
+                for which in (self.bar, bar):
+                    self.docks(which, title)
+            # The first ends; the second keeps its script and docks on.
+            os.kill(self.keltos.pid, signal.SIGTERM)
+            self.assertEqual(0, self.keltos.wait(2))
+            wait_for(lambda: kwin.gone(session, first), 2, f"{first[0]} out of KWin")
+            self.assertTrue(kwin.loaded(session, script[0]), "the second's script went too")
+            self.desktop.focus(session, A)
+            self.docks(bar, A)
+        finally:
+            if self.keltos.poll() is None:
+                session.end(second)
+            else:
+                self.docked.keltos, self.docked.bar = second, bar
 
 
 class Gnome(DockingCases, unittest.TestCase):
@@ -406,6 +525,8 @@ class ScaledCases:
             with self.subTest(desktop=desktop.name):
                 docked = Docked(desktop)
                 try:
+                    self.assertTrue(docked.on_screen(docked.first),
+                                    f"the bar first showed at {docked.first} (logical pixels)")
                     docked.follows_each_window_in_turn(self)
                 finally:
                     docked.session.stop()
