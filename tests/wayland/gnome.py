@@ -87,13 +87,17 @@ class GnomeShell(Desktop):
     session_env = {"XDG_CURRENT_DESKTOP": "GNOME", "XDG_SESSION_TYPE": "wayland"}
 
     def __init__(self, name="gnome", monitor="1600x900", monitor_scale=1, features=None,
-                 scale=1):
+                 scale=1, physical=False):
         """A session on one monitor of `monitor` times `monitor_scale` pixels, at that scale.
         `features`: mutter's experimental features, when not the installed default. `scale`:
-        X11 pixels per logical pixel, as mutter gives them to X11 clients there."""
+        X11 pixels per logical pixel, as mutter gives them to X11 clients there. `physical`:
+        the shell lays its stage out in the monitor's own pixels (GNOME 43's default)."""
         self.uuid = os.environ.get("KELTOS_GNOME_EXTENSION_UUID", "")
         self.name, self.monitor, self.monitor_scale = name, monitor, monitor_scale
         self.features, self.scale = features, scale
+        width, height = (int(v) for v in monitor.split("x"))
+        grow = monitor_scale if physical else 1
+        self.size = (round(width * grow), round(height * grow))
 
     # -- start -----------------------------------------------------------------------------
 
@@ -293,7 +297,7 @@ def _scaled():
         ]
     return [
         # Physical layout (GNOME 43's default): the stage is the monitor's pixels.
-        GnomeShell("gnome-200-physical", monitor_scale=2, scale=1),
+        GnomeShell("gnome-200-physical", monitor_scale=2, scale=1, physical=True),
         # Logical layout: X11 clients are drawn at 1 and scaled up by the shell.
         GnomeShell("gnome-200-logical", monitor_scale=2, features=["scale-monitor-framebuffer"],
                    scale=1),

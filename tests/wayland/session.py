@@ -53,6 +53,8 @@ class Desktop:
     # insets are in those pixels. None: `scale`; it differs only once the desktop's scale has
     # changed while KELTOS runs.
     bar_scale = None
+    # The desktop's size in its own (logical) pixels.
+    size = (1600, 900)
 
     def start(self, session):
         """Starts the compositor with XWayland as session.user; fills session.env with

@@ -31,7 +31,6 @@ from session import DEBIAN_PYTHON, Session, artifacts, require, wait_for
 RIGHT_INSET = 63  # pixels between the frame's right edge and the bar's (950 twips at 96 DPI)
 TOP_INSET = 4     # pixels between the frame's top edge and the bar's (60 twips)
 TICK = 1.0        # the docking tick
-DESKTOP = (1600, 900)  # every desktop's size in logical pixels, at every scale
 A, B, C = "Editor A", "Mail B", "Terminal C"  # A and B native, C an X11 window
 LOOKALIKE = "KELTOS look-alike"
 
@@ -86,7 +85,8 @@ class Docked:
 
     def on_screen(self, geometry):
         x, y, width, height = geometry
-        return 0 <= x and x + width <= DESKTOP[0] and 0 <= y and y + height <= DESKTOP[1]
+        right, bottom = self.desktop.size
+        return 0 <= x and x + width <= right and 0 <= y and y + height <= bottom
 
     def close_to(self, have, want):
         """Exactly where whole logical pixels are wanted at a whole-number scale; within one
@@ -162,7 +162,8 @@ class DockingCases:
         # Wherever the focus went, the bar is never placed by the minimized window's frame.
         self.assertIsNone(self.keltos.poll(), "keltos ended")
         x, y = self.position()
-        self.assertTrue(0 <= x < DESKTOP[0] and 0 <= y < DESKTOP[1],
+        right, bottom = self.desktop.size
+        self.assertTrue(0 <= x < right and 0 <= y < bottom,
                         f"the bar went off the screen: {x},{y}")
         self.desktop.focus(self.session, A)  # restores it for the other cases
 
