@@ -78,6 +78,8 @@ bool OwnWindowUnmanaged();
 std::unique_ptr<Desktop> MakeEwmhDesktop();
 std::unique_ptr<Desktop> MakeGnomeShellDesktop();  // needs QApplication and KELTOS's extension
 std::unique_ptr<Desktop> MakeSwayDesktop();
+// Whether something takes a connection on the socket SWAYSOCK names (never waits).
+bool SwayAnswers(const std::string& socketPath);
 std::unique_ptr<Desktop> MakeKWinDesktop();
 
 }  // namespace winapi

@@ -1,13 +1,8 @@
 // USER32's calls on Linux: each goes to the desktop provider chosen for this session.
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <map>
 #include <vector>
 
@@ -40,27 +35,13 @@ std::vector<bool> OnSessionBus(const QStringList& names) {
     return owned;
 }
 
-// Whether a UNIX socket at `path` takes a connection (at once or not at all: it never waits).
-bool SocketAnswers(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool answers =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    return answers;
-}
-
 SessionFacts SessionFromEnvironment() {
     SessionFacts facts;
     facts.sessionType = Env("XDG_SESSION_TYPE");
     facts.currentDesktop = Env("XDG_CURRENT_DESKTOP");
     facts.waylandDisplay = Env("WAYLAND_DISPLAY");
     facts.swaySock = Env("SWAYSOCK");
-    facts.swayAnswers = SocketAnswers(facts.swaySock);
+    facts.swayAnswers = SwayAnswers(facts.swaySock);
     // Only a Wayland session needs to know which compositor answers on the session bus.
     if (facts.sessionType == "wayland" || !facts.waylandDisplay.empty()) {
         const std::vector<bool> owned =

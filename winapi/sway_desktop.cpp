@@ -7,9 +7,10 @@
 // for, while an unmanaged one keeps its 306 x 19, places itself with plain X requests (the EWMH
 // provider's, to which every call about an X11 window goes) and is drawn above every window, on
 // every workspace.
-// Does not support: minimized windows (sway has none; a window in the scratchpad is never
-// focused); output scales other than 1 (sway's coordinates and XWayland's then differ); the
-// bar in sway's tree: sway lists it nowhere, so its commands and bars neither focus nor show it.
+// sway has no minimized windows: one in the scratchpad, hidden, counts as minimized. At any
+// output scale sway gives X11 clients its logical coordinates, so the scale is 1.
+// Does not support: the bar in sway's tree: sway lists it nowhere, so its commands and bars
+// neither focus nor show it.
 //
 // One GET_TREE per docking tick, answered within kWait or not used: the tick then has no
 // foreground window and the bar stays where it is. Nothing more is asked until that late reply
@@ -46,6 +47,22 @@ constexpr milliseconds kGiveUp{3000};
 constexpr milliseconds kRetry{2000};
 constexpr std::uint32_t kEventBit = 0x80000000u;  // set in the type of every event
 
+// A connection to the UNIX socket at `path`, non-blocking: its descriptor, or -1. A UNIX socket
+// connects at once or not at all (a full backlog says EAGAIN): this never waits.
+int ConnectTo(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) return -1;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // One connection to sway's IPC, made again when lost.
 class SwayIpc {
   public:
@@ -76,17 +93,8 @@ class SwayIpc {
 };
 
 bool SwayIpc::Connect() {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path_.empty() || path_.size() >= sizeof address.sun_path) return false;
-    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
-    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    fd_ = ConnectTo(path_);
     if (fd_ < 0) return false;
-    // A UNIX socket connects at once or not at all (a full backlog says EAGAIN): never waits.
-    if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        Drop();
-        return false;
-    }
     framer_ = {};
     late_ = false;
     return true;
@@ -207,6 +215,12 @@ class SwayDesktop : public winapi::ReportingDesktop {
 };
 
 }  // namespace
+
+bool winapi::SwayAnswers(const std::string& socketPath) {
+    const int fd = ConnectTo(socketPath);
+    if (fd >= 0) close(fd);
+    return fd >= 0;
+}
 
 std::unique_ptr<winapi::Desktop> winapi::MakeSwayDesktop() {
     return std::make_unique<SwayDesktop>(std::getenv("SWAYSOCK"));

@@ -5,7 +5,8 @@
 // line in the largest font size that fits its control, QTimer timers, a run clock on
 // CLOCK_BOOTTIME, the local wall clock for the calendar, and the user's date and time separators
 // from the system locale. The program ends when its window is closed by any means: the window
-// manager's close request, or another X client destroying the window.
+// manager's close request, another X client destroying the window, or SIGTERM, SIGINT or SIGHUP.
+// On a scaled Wayland desktop the window is placed on whole logical pixels of the desktop.
 // Does not support: Wayland-native windows (the program always runs on Qt's xcb backend, through
 // XWayland in a Wayland session), or the Shift-JIS character set of a font (Qt has no charsets;
 // the face name, size and weight are used, with a monospace fallback).
