@@ -4,6 +4,7 @@
 //                                    with PREFIX is first mapped ("ready" once it listens)
 //   bench_probe dock BAR A B COUNT   brings A and B to the front in turn, COUNT times, and prints
 //                                    the milliseconds until BAR rests on the new title bar
+//   bench_probe click BAR X Y        clicks BAR at (X, Y)
 //   bench_probe readout BAR X Y SECONDS FRONT
 //                                    clicks BAR at (X, Y), brings FRONT back to the front, then
 //                                    samples BAR's title every 20 ms for SECONDS and prints how
@@ -197,11 +198,10 @@ int Dock(xcb_window_t bar, xcb_window_t a, xcb_window_t b, int count) {
     return failures ? 1 : 0;
 }
 
-int Readout(xcb_window_t bar, int cx, int cy, double seconds, xcb_window_t front) {
-    X x;
-    const xcb_atom_t netName = x.Atom("_NET_WM_NAME");
+// A left click at (cx, cy) inside `bar`; false when the bar is gone.
+bool Click(X& x, xcb_window_t bar, int cx, int cy) {
     int bx = 0, by = 0;
-    if (!x.Origin(bar, bx, by)) return 1;
+    if (!x.Origin(bar, bx, by)) return false;
     xcb_test_fake_input(x.c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, x.root,
                         static_cast<std::int16_t>(bx + cx), static_cast<std::int16_t>(by + cy), 0);
     xcb_test_fake_input(x.c, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
@@ -209,6 +209,13 @@ int Readout(xcb_window_t bar, int cx, int cy, double seconds, xcb_window_t front
     // The click counts when the button is released.
     xcb_test_fake_input(x.c, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     free(xcb_get_input_focus_reply(x.c, xcb_get_input_focus(x.c), nullptr));
+    return true;
+}
+
+int Readout(xcb_window_t bar, int cx, int cy, double seconds, xcb_window_t front) {
+    X x;
+    const xcb_atom_t netName = x.Atom("_NET_WM_NAME");
+    if (!Click(x, bar, cx, cy)) return 1;
     const double start = Now();
     bool refocused = false;
     std::vector<double> lags;  // per whole second: how long after it passed it was first shown
@@ -256,10 +263,14 @@ int main(int argc, char** argv) {
     };
     if (mode == "maps" && argc > 2) return Maps(argc - 2, argv + 2);
     if (mode == "dock" && argc == 6) return Dock(id(2), id(3), id(4), std::atoi(argv[5]));
+    if (mode == "click" && argc == 5) {
+        X x;
+        return Click(x, id(2), std::atoi(argv[3]), std::atoi(argv[4])) ? 0 : 1;
+    }
     if (mode == "readout" && argc == 7)
         return Readout(id(2), std::atoi(argv[3]), std::atoi(argv[4]), std::atof(argv[5]), id(6));
     std::fprintf(stderr,
-                 "usage: bench_probe maps PREFIX... | dock BAR A B COUNT | "
+                 "usage: bench_probe maps PREFIX... | dock BAR A B COUNT | click BAR X Y | "
                  "readout BAR X Y SECONDS FRONT\n");
     return 2;
 }

@@ -1,7 +1,8 @@
 // The toolkit floor: a bare Qt 6 window of the bar's shape (306 x 19 pixels, frameless) that does
-// the visible work of a running stopwatch and nothing else: a line edit and the window title
-// rewritten every 200 ms with the elapsed time, a label rewritten every second with the date and
-// time. The writes are unconditional, as the simplest program would make them.
+// the visible work of a stopwatch and nothing else. Idle, it rewrites a label every second with
+// the date and time; from the first second after SIGUSR1 it also runs: a line edit and the window
+// title rewritten every 200 ms with the elapsed time. The writes are unconditional, as the
+// simplest program would make them.
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -9,9 +10,12 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <cstdlib>
 
 namespace {
+
+volatile std::sig_atomic_t running = 0;
 
 QString ElapsedText(qint64 ms) {
     const qint64 s = ms / 1000;
@@ -37,7 +41,6 @@ int main(int argc, char** argv) {
     edit->setGeometry(74, 0, 69, 19);
 
     QElapsedTimer clock;
-    clock.start();
     QTimer fast;
     QObject::connect(&fast, &QTimer::timeout, [&] {
         const QString text = ElapsedText(clock.elapsed());
@@ -46,10 +49,14 @@ int main(int argc, char** argv) {
     });
     QTimer slow;
     QObject::connect(&slow, &QTimer::timeout, [&] {
+        if (running && !fast.isActive()) {
+            clock.start();
+            fast.start(200);
+        }
         label->setText(QDateTime::currentDateTime().toString(QStringLiteral(" MM/dd hh:mm")));
     });
     label->setText(QDateTime::currentDateTime().toString(QStringLiteral(" MM/dd hh:mm")));
-    fast.start(200);
+    std::signal(SIGUSR1, [](int) { running = 1; });
     slow.start(1000);
     window.show();
     return app.exec();

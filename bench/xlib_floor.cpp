@@ -1,14 +1,17 @@
 // The physical floor: a raw-Xlib window of the bar's shape (306 x 19 pixels, undecorated) that
-// does the visible work of a running stopwatch and nothing else: the elapsed time drawn into a
-// box and written into the title (WM_NAME and _NET_WM_NAME) every 200 ms, the date and time drawn
-// into a label every second. It sleeps in select() between deadlines.
+// does the visible work of a stopwatch and nothing else. Idle, it draws the date and time into a
+// label every second; from the first second after SIGUSR1 it also runs: the elapsed time drawn
+// into a box and written into the title (WM_NAME and _NET_WM_NAME) every 200 ms. It sleeps in
+// select() between deadlines.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <sys/select.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -17,6 +20,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t running = 0;
 
 struct Bar {
     Display* d;
@@ -82,9 +87,11 @@ int main() {
     XMapWindow(d, bar.w);
     XFlush(d);
 
-    const Clock::time_point start = Clock::now();
-    Clock::time_point next = start + std::chrono::milliseconds(200);
-    long ticks = 0;
+    std::signal(SIGUSR1, [](int) { running = 1; });
+    Clock::time_point start = Clock::now();
+    Clock::time_point next = start + std::chrono::seconds(1);
+    long ticks = 0;  // 200-ms ticks while running
+    bool runs = false;
     const int fd = ConnectionNumber(d);
     for (;;) {
         while (XPending(d)) {
@@ -93,6 +100,17 @@ int main() {
             if (event.type == Expose && event.xexpose.count == 0) bar.Draw();
         }
         const Clock::time_point now = Clock::now();
+        if (now >= next && !runs) {
+            bar.label = LabelText();
+            bar.Draw();
+            XFlush(d);
+            next += std::chrono::seconds(1);
+            if (running) {
+                runs = true;
+                start = next = now;
+            }
+            continue;
+        }
         if (now >= next) {
             const long s = static_cast<long>(
                 std::chrono::duration_cast<std::chrono::seconds>(now - start).count());
@@ -113,7 +131,7 @@ int main() {
         fd_set fds;
         FD_ZERO(&fds);
         FD_SET(fd, &fds);
-        if (select(fd + 1, &fds, nullptr, nullptr, &tv) < 0) return 1;
+        if (select(fd + 1, &fds, nullptr, nullptr, &tv) < 0 && errno != EINTR) return 1;
         if (XConnectionNumber(d) < 0) return 1;
     }
 }

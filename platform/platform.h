@@ -47,12 +47,14 @@ class CommandButton {
 class TextBox {
   public:
     virtual ~TextBox() = default;
+    virtual std::string Text() const = 0;  // what the box shows now, the user's typing included
     virtual void SetText(const std::string& text) = 0;
 };
 
 class Label {
   public:
     virtual ~Label() = default;
+    virtual std::string Caption() const = 0;
     virtual void SetCaption(const std::string& text) = 0;
 };
 

@@ -28,5 +28,7 @@ void frmKELTOS::Timer2_Timer() {
                           static_cast<float>(twips * r.top + kTopInset));
         }
     }
-    Label1->SetCaption(ClockLabelText());
+    // The label changes once a minute: it is written only then.
+    const std::string clock = ClockLabelText();
+    if (Label1->Caption() != clock) Label1->SetCaption(clock);
 }

@@ -50,7 +50,8 @@ void frmKELTOS::Form_Load() {
 }
 
 void frmKELTOS::SetTitle(const std::string& elapsedText) {
-    window_->SetCaption(strBaseTitle + " - " + elapsedText);
+    const std::string title = strBaseTitle + " - " + elapsedText;
+    if (window_->Caption() != title) window_->SetCaption(title);
 }
 
 std::string frmKELTOS::ClockLabelText() const {

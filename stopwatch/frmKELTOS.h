@@ -41,7 +41,7 @@ class frmKELTOS {
     void Timer1_Timer();  // elapsed-time readout
     void Timer2_Timer();  // title-bar docking and clock label
 
-    // The title rule: strBaseTitle, " - ", then an elapsed text.
+    // The title rule: strBaseTitle, " - ", then an elapsed text; written only when it differs.
     void SetTitle(const std::string& elapsedText);
     // The current local date and time as " mm/dd hh:mm".
     std::string ClockLabelText() const;

@@ -65,6 +65,7 @@ class FakeTextBox : public platform::TextBox {
   public:
     FakeTextBox(FakeToolkit& toolkit, std::string name)
         : name(std::move(name)), toolkit_(toolkit) {}
+    std::string Text() const override { return text; }
     void SetText(const std::string& text) override;
     void Type(const std::string& text) { this->text = text; }  // the user edits the box
 
@@ -78,6 +79,7 @@ class FakeTextBox : public platform::TextBox {
 class FakeLabel : public platform::Label {
   public:
     FakeLabel(FakeToolkit& toolkit, std::string name) : name(std::move(name)), toolkit_(toolkit) {}
+    std::string Caption() const override { return caption; }
     void SetCaption(const std::string& text) override;
 
     std::string name;

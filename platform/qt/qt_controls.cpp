@@ -119,10 +119,11 @@ class QtTextBox : public TextBox {
         QFont font = DesignFont(edit_, d.font, pixels);
         font_ = std::make_unique<FittedFont>(edit_, std::move(font), pixels, Room());
         font_->Fit(edit_->text());
+        RestCaretWhenIdle(edit_);
     }
+    std::string Text() const override { return edit_->text().toStdString(); }
     void SetText(const std::string& text) override {
         const QString value = QString::fromStdString(text);
-        if (edit_->text() == value) return;
         edit_->setText(value);
         font_->Fit(value);
     }
@@ -154,9 +155,9 @@ class QtLabel : public Label {
                                              label_->contentsRect().size());
         SetCaption(d.caption);
     }
+    std::string Caption() const override { return label_->text().toStdString(); }
     void SetCaption(const std::string& text) override {
         const QString value = QString::fromStdString(text);
-        if (label_->text() == value) return;
         label_->setText(value);
         font_->Fit(value);
     }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
+#include <QLineEdit>
 #include <QWidget>
 #include <memory>
 
@@ -63,5 +64,8 @@ std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign
 std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<Label> MakeQtLabel(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<Timer> MakeQtTimer(QObject* parent);
+
+// The line edit's caret stops blinking after 10 s without input and blinks again at the next.
+void RestCaretWhenIdle(QLineEdit* edit);
 
 }  // namespace platform::qt

@@ -90,7 +90,6 @@ QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design
 }
 
 void QtWindow::SetCaption(const std::string& text) {
-    if (text == caption_) return;
     caption_ = text;
     widget_.setWindowTitle(QString::fromStdString(text));
 }

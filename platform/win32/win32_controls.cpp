@@ -35,9 +35,7 @@ void Win32Control::FitFont() {
 }
 
 void Win32Control::ShowText(const std::string& text) {
-    const std::wstring wide = Widen(text);
-    if (TextOf(hwnd_) == wide) return;  // spares the caret and a repaint
-    SetWindowTextW(hwnd_, wide.c_str());
+    SetWindowTextW(hwnd_, Widen(text).c_str());
     FitFont();
 }
 
@@ -84,6 +82,7 @@ class Win32TextBox : public TextBox, public Win32Control {
                        d) {
         FitFont();
     }
+    std::string Text() const override { return Narrow(TextOf(hwnd_)); }
     void SetText(const std::string& text) override { ShowText(text); }
 
   private:
@@ -101,6 +100,7 @@ class Win32Label : public Label, public Win32Control {
         : Win32Control(parent, L"STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, d) {
         FitFont();
     }
+    std::string Caption() const override { return Narrow(TextOf(hwnd_)); }
     void SetCaption(const std::string& text) override { ShowText(text); }
 };
 

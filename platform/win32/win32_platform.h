@@ -110,7 +110,7 @@ class Win32Control {
     void Layout();
 
   protected:
-    void ShowText(const std::string& text);  // unless the control already shows it
+    void ShowText(const std::string& text);  // sets the text, then fits the font to it
     void FitFont();
     virtual std::vector<LOGFONTW> FontChoices() const { return GuiFonts(parent_.Dpi()); }
 

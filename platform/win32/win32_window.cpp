@@ -100,7 +100,6 @@ Win32Window::~Win32Window() {
 }
 
 void Win32Window::SetCaption(const std::string& text) {
-    if (text == caption_) return;
     caption_ = text;
     SetWindowTextW(hwnd_, Widen(text).c_str());
 }

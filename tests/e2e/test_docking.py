@@ -73,7 +73,20 @@ class Docking(BarTest):
         for window in (editor, mail, editor):
             window.activate()
             self.assert_docks_on(window)
+        # The window in front moved, resized or retitled as another KELTOS while it stays in
+        # front: the bar follows the first two and rests for the third.
+        s.run("xdotool", "windowmove", "--sync", str(editor.id), "260", "320")
+        self.assert_docks_on(editor)
+        s.run("xdotool", "windowsize", "--sync", str(editor.id), "560", "300")
+        self.assert_docks_on(editor)
         s.screenshot(os.path.join(artifacts(), "docked.png"))
+        resting = self.keltos.geometry()
+        s.run("xdotool", "set_window", "--name", "KELTOS - 00:00:09", str(editor.id))
+        s.run("xdotool", "windowmove", "--sync", str(editor.id), "40", "120")
+        s.holds(lambda: self.keltos.geometry() == resting, TWO_TICKS + 0.2,
+                "the bar resting where it was, on a window retitled like itself")
+        s.run("xdotool", "set_window", "--name", "Editor - notes.txt", str(editor.id))
+        self.assert_docks_on(editor)
         resting = self.keltos.geometry()
         twin = s.open_window("KELTOS - 00:00:07", 50, 600, 400, 150)
         twin.activate()

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "fixture.h"
 
 namespace {
@@ -126,9 +130,15 @@ TEST_F(Docking, OntoAMonitorOfAnotherResolutionAtOnePlace) {
 }
 
 TEST_F(Docking, ClockLabelFollowsTheMinuteWhileIdleRunningAndPaused) {
-    // Start-up is at 06:26:00; each phase crosses a minute boundary.
+    // Start-up is at 06:26:00; each phase crosses a minute boundary. The label is written once
+    // a minute, not at every tick.
+    const auto& log = fake::Desktop::Get().Log();
+    const std::size_t before = log.size();
     tk.Advance(60 * 1000);
     EXPECT_EQ(label(), " 08/30 06:27");
+    EXPECT_EQ(std::count_if(log.begin() + static_cast<long>(before), log.end(),
+                            [](const std::string& s) { return s.rfind("Label1=", 0) == 0; }),
+              1);
     button("btnStart").Click();
     tk.Advance(60 * 1000);
     EXPECT_EQ(label(), " 08/30 06:28");

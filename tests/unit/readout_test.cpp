@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "fixture.h"
 
 using Readout = Started;
@@ -59,12 +63,22 @@ TEST_F(Readout, UsesTheUsersTimeSeparatorWhileStartUpAndResetTextStayFixed) {
     EXPECT_EQ(box(), "00:00:00");
 }
 
-TEST_F(Readout, TitleAlwaysEndsWithTheBoxTextAndNothingElseIsWritten) {
-    button("btnStart").Click();
-    const std::size_t before = fake::Desktop::Get().Log().size();
-    tk.Advance(200);
+TEST_F(Readout, WritesOnlyWhatChangedAndTheTitleEndsWithTheBoxText) {
     const auto& log = fake::Desktop::Get().Log();
-    ASSERT_EQ(log.size() - before, 2u);
-    EXPECT_EQ(log[before], "txtTime=00:00:00");
-    EXPECT_EQ(log[before + 1], "caption=KELTOS - 00:00:00");
+    const auto written = [&](std::size_t from) {
+        return std::vector<std::string>(log.begin() + static_cast<long>(from), log.end());
+    };
+    button("btnStart").Click();
+    std::size_t before = log.size();
+    tk.Advance(800);  // four ticks, all still showing 00:00:00
+    EXPECT_EQ(written(before), std::vector<std::string>{});
+    before = log.size();
+    tk.Advance(200);
+    EXPECT_EQ(written(before),
+              (std::vector<std::string>{"txtTime=00:00:01", "caption=KELTOS - 00:00:01"}));
+    // What the user typed over is put right at the next tick; the title was never touched.
+    tk.textBox->Type("typed");
+    before = log.size();
+    tk.Advance(200);
+    EXPECT_EQ(written(before), std::vector<std::string>{"txtTime=00:00:01"});
 }

@@ -1,0 +1,122 @@
+// The window in front, watched through the X server's events (see ewmh_front.h).
+#include "winapi/ewmh_front.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace winapi::ewmh {
+
+namespace {
+
+// Windows nest only a few deep (client, frame, sometimes a wrapper); a deeper chain is cut here.
+constexpr std::size_t kMostNesting = 16;
+
+}  // namespace
+
+xcb_window_t Front::Active() {
+    Connection& x = X();
+    if (!x.ok) return XCB_NONE;
+    if (!rootWatched_) {
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(x.c, x.root, XCB_CW_EVENT_MASK, &mask);
+        rootWatched_ = true;
+    }
+    ReadEvents();
+    if (!stale_) return active_;
+    stale_ = false;
+    // The question about the window in front travels with the questions about the one that was
+    // in front last time: when it still is, one round trip answers everything.
+    const xcb_get_property_cookie_t activeCookie = xcb_ewmh_get_active_window(&x.ewmh, x.screen);
+    std::optional<FactsCookies> guess;
+    if (active_) guess = AskFacts(x, active_, kTitleBytes);
+    xcb_window_t active = XCB_NONE;
+    xcb_generic_error_t* error = nullptr;
+    if (!xcb_ewmh_get_active_window_reply(&x.ewmh, activeCookie, &active, &error))
+        active = XCB_NONE;
+    std::free(error);
+    if (guess && active == active_) {
+        facts_ = TakeFacts(x, *guess);
+        return active_;
+    }
+    if (guess) DiscardFacts(x, *guess);
+    Watch(active);  // before the questions, so that no change after their answers goes unseen
+    active_ = active;
+    facts_ = active ? TakeFacts(x, AskFacts(x, active, kTitleBytes)) : Facts{};
+    return active_;
+}
+
+const Facts* Front::FactsOf(xcb_window_t win) {
+    if (!win || win != active_) return nullptr;
+    ReadEvents();
+    return stale_ ? nullptr : &facts_;
+}
+
+void Front::ReadEvents() {
+    Connection& x = X();
+    if (!x.ok) return;
+    // Only what has already arrived: never a wait.
+    while (xcb_generic_event_t* raw = xcb_poll_for_event(x.c)) {
+        const ReplyPtr<xcb_generic_event_t> event(raw);
+        if (Concerns(*event)) stale_ = true;
+    }
+    if (xcb_connection_has_error(x.c)) x.ok = false;
+}
+
+bool Front::InChain(xcb_window_t win) const {
+    return std::find(chain_.begin(), chain_.end(), win) != chain_.end();
+}
+
+bool Front::Concerns(const xcb_generic_event_t& event) const {
+    const Connection& x = X();
+    switch (event.response_type & 0x7f) {
+        case 0:  // an error, about a window that went away: whatever it was, ask again
+            return true;
+        case XCB_PROPERTY_NOTIFY: {
+            const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+            if (e.window == x.root) return e.atom == x.ewmh._NET_ACTIVE_WINDOW;
+            if (chain_.empty() || e.window != chain_.front()) return false;
+            for (const xcb_atom_t asked :
+                 {x.ewmh._NET_WM_NAME, xcb_atom_t{XCB_ATOM_WM_NAME}, x.ewmh._NET_WM_STATE,
+                  x.wmState, x.ewmh._NET_FRAME_EXTENTS, x.gtkFrameExtents})
+                if (e.atom == asked) return true;
+            return false;
+        }
+        // Each of these names the window whose events were asked for in its second field.
+        case XCB_CONFIGURE_NOTIFY:
+            return InChain(reinterpret_cast<const xcb_configure_notify_event_t&>(event).event);
+        case XCB_REPARENT_NOTIFY:
+            return InChain(reinterpret_cast<const xcb_reparent_notify_event_t&>(event).event);
+        case XCB_GRAVITY_NOTIFY:
+            return InChain(reinterpret_cast<const xcb_gravity_notify_event_t&>(event).event);
+        case XCB_MAP_NOTIFY:
+            return InChain(reinterpret_cast<const xcb_map_notify_event_t&>(event).event);
+        case XCB_UNMAP_NOTIFY:
+            return InChain(reinterpret_cast<const xcb_unmap_notify_event_t&>(event).event);
+        case XCB_DESTROY_NOTIFY:
+            return InChain(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).event);
+        default:
+            return false;
+    }
+}
+
+void Front::Watch(xcb_window_t win) {
+    const Connection& x = X();
+    const std::uint32_t none = 0;
+    for (const xcb_window_t old : chain_)
+        xcb_change_window_attributes(x.c, old, XCB_CW_EVENT_MASK, &none);
+    chain_.clear();
+    // The window itself: its properties and its structure; each window it sits in: its
+    // structure, for a frame that moves carries the window with it.
+    const std::uint32_t front = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    const std::uint32_t frame = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    for (xcb_window_t w = win; w && w != x.root && chain_.size() < kMostNesting;) {
+        xcb_change_window_attributes(x.c, w, XCB_CW_EVENT_MASK, chain_.empty() ? &front : &frame);
+        chain_.push_back(w);
+        const ReplyPtr<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(x.c, xcb_query_tree(x.c, w), nullptr));
+        if (!tree) break;
+        w = tree->parent;
+    }
+}
+
+}  // namespace winapi::ewmh

@@ -1,0 +1,163 @@
+// The EWMH provider's X connection and its questions about a window.
+#include "winapi/ewmh_x.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/utf8.h"
+
+namespace winapi::ewmh {
+
+namespace {
+
+xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
+    ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : XCB_NONE;
+}
+
+// Frame extents and shadow margins are clamped, so a program's odd values cannot throw a
+// rectangle across the screen.
+std::int32_t Extent(std::uint32_t v) {
+    return static_cast<std::int32_t>(std::min(v, 4096u));
+}
+
+template <typename Reply>
+ReplyPtr<Reply> Checked(Reply* reply, xcb_generic_error_t* error) {
+    std::free(error);
+    return ReplyPtr<Reply>(reply);
+}
+
+}  // namespace
+
+Connection& X() {
+    static Connection x = [] {
+        Connection made;
+        made.c = xcb_connect(nullptr, &made.screen);
+        if (xcb_connection_has_error(made.c)) return made;
+        xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(made.c, &made.ewmh);
+        if (!xcb_ewmh_init_atoms_replies(&made.ewmh, cookies, nullptr)) return made;
+        made.root = made.ewmh.screens[made.screen]->root;
+        made.wmState = InternAtom(made.c, "WM_STATE");
+        made.compoundText = InternAtom(made.c, "COMPOUND_TEXT");
+        made.gtkFrameExtents = InternAtom(made.c, "_GTK_FRAME_EXTENTS");
+        made.ok = true;
+        return made;
+    }();
+    if (x.ok && xcb_connection_has_error(x.c)) x.ok = false;
+    return x;
+}
+
+xcb_window_t WindowOf(HWND hWnd) {
+    const auto value = reinterpret_cast<std::uintptr_t>(hWnd);
+    return value <= 0xFFFFFFFFu ? static_cast<xcb_window_t>(value) : 0;
+}
+
+Property::Property(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
+    xcb_generic_error_t* error = nullptr;
+    reply = Checked(xcb_get_property_reply(c, cookie, &error), error);
+    if (reply && reply->type == XCB_NONE) reply.reset();
+}
+
+std::string_view Property::Bytes() const {
+    if (!reply) return {};
+    return {static_cast<const char*>(xcb_get_property_value(reply.get())),
+            static_cast<std::size_t>(xcb_get_property_value_length(reply.get()))};
+}
+
+std::vector<std::uint32_t> Property::Words() const {
+    std::vector<std::uint32_t> words;
+    if (!reply || reply->format != 32) return words;
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    words.assign(data, data + xcb_get_property_value_length(reply.get()) / 4);
+    return words;
+}
+
+xcb_get_property_cookie_t AskProperty(const Connection& x, xcb_window_t win, xcb_atom_t property,
+                                      std::uint32_t maxBytes) {
+    return xcb_get_property(x.c, 0, win, property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                            (maxBytes + 3) / 4);
+}
+
+FactsCookies AskFacts(const Connection& x, xcb_window_t win, std::uint32_t titleBytes) {
+    return {AskProperty(x, win, x.ewmh._NET_WM_NAME, titleBytes),
+            AskProperty(x, win, XCB_ATOM_WM_NAME, titleBytes),
+            AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024), AskProperty(x, win, x.wmState, 8),
+            xcb_get_property(x.c, 0, win, x.ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 0, 4),
+            // _GTK_FRAME_EXTENTS: the invisible margins (left, right, top, bottom) a window that
+            // draws its own title bar leaves around it for its shadow.
+            AskProperty(x, win, x.gtkFrameExtents, 16), xcb_get_geometry(x.c, win),
+            xcb_translate_coordinates(x.c, win, x.root, 0, 0)};
+}
+
+Facts TakeFacts(const Connection& x, const FactsCookies& k) {
+    Facts facts;
+    facts.netName = Property(x.c, k.netName);
+    facts.wmName = Property(x.c, k.wmName);
+    facts.netState = Property(x.c, k.netState);
+    facts.wmState = Property(x.c, k.wmState);
+    facts.extents = Property(x.c, k.extents);
+    facts.shadow = Property(x.c, k.shadow);
+    xcb_generic_error_t* error = nullptr;
+    facts.geometry = Checked(xcb_get_geometry_reply(x.c, k.geometry, &error), error);
+    error = nullptr;
+    facts.origin = Checked(xcb_translate_coordinates_reply(x.c, k.origin, &error), error);
+    return facts;
+}
+
+void DiscardFacts(const Connection& x, const FactsCookies& k) {
+    for (const unsigned int sequence :
+         {k.netName.sequence, k.wmName.sequence, k.netState.sequence, k.wmState.sequence,
+          k.extents.sequence, k.shadow.sequence, k.geometry.sequence, k.origin.sequence})
+        xcb_discard_reply(x.c, sequence);
+}
+
+std::string TitleOf(const Connection& x, const Facts& facts, std::size_t maxBytes) {
+    if (facts.netName.reply && facts.netName.reply->type == x.ewmh.UTF8_STRING)
+        return platform::SanitizeUtf8(facts.netName.Bytes(), maxBytes);
+    const Property& name = facts.wmName;
+    if (!name.reply) return {};
+    const std::string_view bytes = name.Bytes();
+    if (name.reply->type == x.ewmh.UTF8_STRING) return platform::SanitizeUtf8(bytes, maxBytes);
+    if (name.reply->type == XCB_ATOM_STRING)
+        return platform::SanitizeUtf8(platform::Latin1ToUtf8(bytes), maxBytes);
+    // COMPOUND_TEXT or anything else: its ASCII part as it stands, the rest unknown.
+    std::string text(bytes);
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; },
+        '?');
+    return platform::SanitizeUtf8(text, maxBytes);
+}
+
+bool IconicOf(const Connection& x, const Facts& facts) {
+    const std::vector<std::uint32_t> states = facts.netState.Words();
+    const std::vector<std::uint32_t> wm = facts.wmState.Words();
+    constexpr std::uint32_t kIconicState = 3;
+    return std::find(states.begin(), states.end(), x.ewmh._NET_WM_STATE_HIDDEN) != states.end() ||
+           (!wm.empty() && wm[0] == kIconicState);
+}
+
+bool RectOf(const Facts& facts, RECT* rect) {
+    if (!facts.geometry || !facts.origin) return false;
+    std::vector<std::uint32_t> extents = facts.extents.Words();  // left, right, top, bottom
+    if (extents.size() != 4) extents.assign(4, 0);               // none, or not believed
+    // The frame the window manager draws (title bar and borders) belongs to the rectangle, as
+    // on Windows.
+    const std::int32_t border = facts.geometry->border_width;
+    const xcb_translate_coordinates_reply_t& origin = *facts.origin;
+    rect->left = origin.dst_x - border - Extent(extents[0]);
+    rect->top = origin.dst_y - border - Extent(extents[2]);
+    rect->right = origin.dst_x + facts.geometry->width + border + Extent(extents[1]);
+    rect->bottom = origin.dst_y + facts.geometry->height + border + Extent(extents[3]);
+    // A window's invisible shadow does not: the rectangle is what the user sees. Margins that
+    // would leave nothing of the window are not believed.
+    const std::vector<std::uint32_t> shadow = facts.shadow.Words();
+    if (shadow.size() == 4) {
+        const RECT visible{rect->left + Extent(shadow[0]), rect->top + Extent(shadow[2]),
+                           rect->right - Extent(shadow[1]), rect->bottom - Extent(shadow[3])};
+        if (visible.left < visible.right && visible.top < visible.bottom) *rect = visible;
+    }
+    return true;
+}
+
+}  // namespace winapi::ewmh

@@ -1,0 +1,85 @@
+// The X side of the window API on X11: one connection of its own, and what the docking tick
+// asks about a window, asked in one go. Internal to the EWMH provider (ewmh_*.cpp).
+//
+// Every request that can fail is checked: an error about another program's window (one that
+// closed between two calls, a bad handle) is just a failed call, never the end of the program.
+#pragma once
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "winapi/mdlAPI.h"
+
+namespace winapi::ewmh {
+
+struct Connection {
+    xcb_connection_t* c = nullptr;
+    xcb_ewmh_connection_t ewmh{};
+    int screen = 0;
+    xcb_window_t root = 0;
+    xcb_atom_t wmState = XCB_NONE;
+    xcb_atom_t compoundText = XCB_NONE;
+    xcb_atom_t gtkFrameExtents = XCB_NONE;
+    bool ok = false;  // false without a display, and once the connection has broken
+};
+
+// The connection, made at the first call.
+Connection& X();
+
+// A handle as an X window id; 0 when it cannot be one.
+xcb_window_t WindowOf(HWND hWnd);
+
+struct FreeReply {
+    void operator()(void* reply) const { std::free(reply); }
+};
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, FreeReply>;
+
+// The reply of a property request; null when the window is gone or the property is missing.
+struct Property {
+    Property() = default;
+    Property(xcb_connection_t* c, xcb_get_property_cookie_t cookie);
+    std::string_view Bytes() const;
+    std::vector<std::uint32_t> Words() const;
+    ReplyPtr<xcb_get_property_reply_t> reply;
+};
+
+xcb_get_property_cookie_t AskProperty(const Connection& x, xcb_window_t win, xcb_atom_t property,
+                                      std::uint32_t maxBytes);
+
+// Title bytes asked for when the caller does not say (the docking tick passes a buffer of 250).
+constexpr std::uint32_t kTitleBytes = 256;
+
+// Everything the docking tick asks about one window: its title, its state and its rectangle.
+struct Facts {
+    Property netName, wmName, netState, wmState, extents, shadow;
+    ReplyPtr<xcb_get_geometry_reply_t> geometry;
+    ReplyPtr<xcb_translate_coordinates_reply_t> origin;
+};
+
+// The questions, all sent before the first answer is awaited: one round trip.
+struct FactsCookies {
+    xcb_get_property_cookie_t netName, wmName, netState, wmState, extents, shadow;
+    xcb_get_geometry_cookie_t geometry;
+    xcb_translate_coordinates_cookie_t origin;
+};
+FactsCookies AskFacts(const Connection& x, xcb_window_t win, std::uint32_t titleBytes);
+Facts TakeFacts(const Connection& x, const FactsCookies& cookies);
+void DiscardFacts(const Connection& x, const FactsCookies& cookies);
+
+// The title as well-formed UTF-8 of at most `maxBytes` bytes: _NET_WM_NAME, else WM_NAME
+// (STRING as Latin-1, UTF8_STRING as it stands, COMPOUND_TEXT by its ASCII part).
+std::string TitleOf(const Connection& x, const Facts& facts, std::size_t maxBytes);
+// Minimized: _NET_WM_STATE_HIDDEN, or WM_STATE iconic.
+bool IconicOf(const Connection& x, const Facts& facts);
+// The rectangle the user sees: the window manager's frame in, a drawn shadow out.
+bool RectOf(const Facts& facts, RECT* rect);
+
+}  // namespace winapi::ewmh
