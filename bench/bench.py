@@ -35,6 +35,7 @@ TIME_BOX = (108, 9)  # the middle of the time box
 SETTLE = 1.5  # seconds between clicking START and measuring the Running phase
 CARET_REST = 10.5  # seconds between clicking into the time box and measuring the Focused phase
 FLOORS = ["xlib-floor", "qt-floor"]  # idle until SIGUSR1, then running
+THREADS_SHOWN = ["qt-floor", "keltos"]  # wake-ups per thread
 
 
 def programs(build):
@@ -65,17 +66,24 @@ def cpu_seconds(pid):
     return total / 1e9
 
 
-def voluntary_switches(pid):
-    total = 0
+def switches_by_thread(pid):
+    """Voluntary context switches (sleeps, so wake-ups) of each thread, by the thread's name."""
+    counts = {}
     for task in tasks(pid):
         try:
+            with open(os.path.join(task, "comm")) as f:
+                name = f.read().strip()
             with open(os.path.join(task, "status")) as f:
                 for line in f:
                     if line.startswith("voluntary_ctxt_switches:"):
-                        total += int(line.split()[1])
+                        counts[name] = counts.get(name, 0) + int(line.split()[1])
         except OSError:
             pass
-    return total
+    return counts
+
+
+def voluntary_switches(pid):
+    return sum(switches_by_thread(pid).values())
 
 
 def memory_mb(pid):
@@ -133,6 +141,7 @@ class Run:
     def measure(self, phase, during=None):
         before = {n: (cpu_seconds(p.pid), voluntary_switches(p.pid)) for n, p in
                   self.procs.items()}
+        threads = {n: switches_by_thread(self.procs[n].pid) for n in THREADS_SHOWN}
         t0 = time.monotonic()
         extra = during() if during else None
         time.sleep(max(0.0, self.seconds - (time.monotonic() - t0)))
@@ -143,6 +152,12 @@ class Run:
             cpu, switches = cpu_seconds(proc.pid), voluntary_switches(proc.pid)
             self.put(f"CPU {phase} (ms/min)", name, (cpu - before[name][0]) * 1000 * 60 / wall)
             self.put(f"wake-ups {phase} (/s)", name, (switches - before[name][1]) / wall)
+        # Where the wake-ups come from: each thread of the Qt programs (the main thread under
+        # the program's own name; Qt's X event reader is QXcbEventQueue).
+        for name in THREADS_SHOWN:
+            for thread, count in switches_by_thread(self.procs[name].pid).items():
+                self.put(f"  {phase}: {thread[:12]}", name,
+                         (count - threads[name].get(thread, 0)) / wall)
         self.memory(phase)
         return extra
 
@@ -218,7 +233,7 @@ def table(runs, latencies):
         for name in names:
             if (figure, name) not in medians:
                 continue
-            values = [r.figures[(figure, name)] for r in runs]
+            values = [r.figures[(figure, name)] for r in runs if (figure, name) in r.figures]
             m = medians[(figure, name)]
             ratios = ""
             for ref in REFERENCES:

@@ -21,7 +21,7 @@ xcb_window_t Front::Active() {
         xcb_change_window_attributes(x.c, x.root, XCB_CW_EVENT_MASK, &mask);
         rootWatched_ = true;
     }
-    ReadEvents();
+    ReadEvents(true);
     if (!stale_) return active_;
     stale_ = false;
     // The question about the window in front travels with the questions about the one that was
@@ -47,15 +47,18 @@ xcb_window_t Front::Active() {
 
 const Facts* Front::FactsOf(xcb_window_t win) {
     if (!win || win != active_) return nullptr;
-    ReadEvents();
+    ReadEvents(false);
     return stale_ ? nullptr : &facts_;
 }
 
-void Front::ReadEvents() {
+void Front::ReadEvents(bool fromSocket) {
     Connection& x = X();
     if (!x.ok) return;
-    // Only what has already arrived: never a wait.
-    while (xcb_generic_event_t* raw = xcb_poll_for_event(x.c)) {
+    // Only what has already arrived, never a wait. The socket is read once a tick, at the
+    // question for the window in front; the calls about that window that follow see what came
+    // in with it and with their replies.
+    while (xcb_generic_event_t* raw =
+               fromSocket ? xcb_poll_for_event(x.c) : xcb_poll_for_queued_event(x.c)) {
         const ReplyPtr<xcb_generic_event_t> event(raw);
         if (Concerns(*event)) stale_ = true;
     }

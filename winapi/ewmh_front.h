@@ -28,7 +28,7 @@ class Front {
     const Facts* FactsOf(xcb_window_t win);
 
   private:
-    void ReadEvents();
+    void ReadEvents(bool fromSocket);
     bool Concerns(const xcb_generic_event_t& event) const;
     bool InChain(xcb_window_t win) const;
     void Watch(xcb_window_t win);
