@@ -290,7 +290,7 @@ def main():
     runs, latencies = [], []
     with XSession() as session:
         for i in range(runs_wanted):
-            print(f"run {i + 1}/{runs_wanted} ({seconds:g} s Idle, {seconds:g} s Running, "
+            print(f"run {i + 1}/{runs_wanted} ({seconds:g} s a phase: Idle, Focused, Running; "
                   f"{per_run} switches)", flush=True)
             run = Run(session, build, seconds, per_run)
             try:
