@@ -7,7 +7,6 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -167,20 +166,6 @@ class QtLabel : public Label {
     std::unique_ptr<FittedFont> font_;
 };
 
-class QtTimer : public PeriodicTimer {
-  public:
-    explicit QtTimer(QObject* parent) : timer_(new QTimer(parent)) {
-        QObject::connect(timer_, &QTimer::timeout, [this] {
-            if (onTick) onTick();
-        });
-    }
-
-  private:
-    void StartTicking(int milliseconds) override { timer_->start(milliseconds); }
-    void StopTicking() override { timer_->stop(); }
-    QTimer* timer_;
-};
-
 }  // namespace
 
 std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign& d) {
@@ -191,9 +176,6 @@ std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d) 
 }
 std::unique_ptr<Label> MakeQtLabel(QWidget* parent, const ControlDesign& d) {
     return std::make_unique<QtLabel>(parent, d);
-}
-std::unique_ptr<Timer> MakeQtTimer(QObject* parent) {
-    return std::make_unique<QtTimer>(parent);
 }
 
 }  // namespace platform::qt
