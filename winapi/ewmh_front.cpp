@@ -78,23 +78,16 @@ bool Front::Concerns(const xcb_generic_event_t& event) const {
             const auto& e = reinterpret_cast<const xcb_property_notify_event_t&>(event);
             if (e.window == x.root) return e.atom == x.ewmh._NET_ACTIVE_WINDOW;
             if (chain_.empty() || e.window != chain_.front()) return false;
-            for (const xcb_atom_t asked :
-                 {x.ewmh._NET_WM_NAME, xcb_atom_t{XCB_ATOM_WM_NAME}, x.ewmh._NET_WM_STATE,
-                  x.wmState, x.ewmh._NET_FRAME_EXTENTS, x.gtkFrameExtents})
-                if (e.atom == asked) return true;
-            return false;
+            const auto read = FactsProperties(x);
+            return std::find(read.begin(), read.end(), e.atom) != read.end();
         }
-        // Each of these names the window whose events were asked for in its second field.
+        // Every structure event names the window whose events were asked for in the same place,
+        // right after the sequence number (as DestroyNotify lays it out).
         case XCB_CONFIGURE_NOTIFY:
-            return InChain(reinterpret_cast<const xcb_configure_notify_event_t&>(event).event);
         case XCB_REPARENT_NOTIFY:
-            return InChain(reinterpret_cast<const xcb_reparent_notify_event_t&>(event).event);
         case XCB_GRAVITY_NOTIFY:
-            return InChain(reinterpret_cast<const xcb_gravity_notify_event_t&>(event).event);
         case XCB_MAP_NOTIFY:
-            return InChain(reinterpret_cast<const xcb_map_notify_event_t&>(event).event);
         case XCB_UNMAP_NOTIFY:
-            return InChain(reinterpret_cast<const xcb_unmap_notify_event_t&>(event).event);
         case XCB_DESTROY_NOTIFY:
             return InChain(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).event);
         default:

@@ -79,14 +79,19 @@ xcb_get_property_cookie_t AskProperty(const Connection& x, xcb_window_t win, xcb
                             (maxBytes + 3) / 4);
 }
 
+std::array<xcb_atom_t, 6> FactsProperties(const Connection& x) {
+    return {x.ewmh._NET_WM_NAME, XCB_ATOM_WM_NAME,          x.ewmh._NET_WM_STATE,
+            x.wmState,           x.ewmh._NET_FRAME_EXTENTS, x.gtkFrameExtents};
+}
+
 FactsCookies AskFacts(const Connection& x, xcb_window_t win, std::uint32_t titleBytes) {
-    return {AskProperty(x, win, x.ewmh._NET_WM_NAME, titleBytes),
-            AskProperty(x, win, XCB_ATOM_WM_NAME, titleBytes),
-            AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024), AskProperty(x, win, x.wmState, 8),
-            xcb_get_property(x.c, 0, win, x.ewmh._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 0, 4),
+    const auto [netName, wmName, netState, wmState, extents, shadow] = FactsProperties(x);
+    return {AskProperty(x, win, netName, titleBytes), AskProperty(x, win, wmName, titleBytes),
+            AskProperty(x, win, netState, 1024), AskProperty(x, win, wmState, 8),
+            xcb_get_property(x.c, 0, win, extents, XCB_ATOM_CARDINAL, 0, 4),
             // _GTK_FRAME_EXTENTS: the invisible margins (left, right, top, bottom) a window that
             // draws its own title bar leaves around it for its shadow.
-            AskProperty(x, win, x.gtkFrameExtents, 16), xcb_get_geometry(x.c, win),
+            AskProperty(x, win, shadow, 16), xcb_get_geometry(x.c, win),
             xcb_translate_coordinates(x.c, win, x.root, 0, 0)};
 }
 
@@ -112,21 +117,29 @@ void DiscardFacts(const Connection& x, const FactsCookies& k) {
         xcb_discard_reply(x.c, sequence);
 }
 
-std::string TitleOf(const Connection& x, const Facts& facts, std::size_t maxBytes) {
+namespace {
+
+// The title's bytes as UTF-8, not yet checked.
+std::string RawTitle(const Connection& x, const Facts& facts) {
     if (facts.netName.reply && facts.netName.reply->type == x.ewmh.UTF8_STRING)
-        return platform::SanitizeUtf8(facts.netName.Bytes(), maxBytes);
+        return std::string(facts.netName.Bytes());
     const Property& name = facts.wmName;
     if (!name.reply) return {};
     const std::string_view bytes = name.Bytes();
-    if (name.reply->type == x.ewmh.UTF8_STRING) return platform::SanitizeUtf8(bytes, maxBytes);
-    if (name.reply->type == XCB_ATOM_STRING)
-        return platform::SanitizeUtf8(platform::Latin1ToUtf8(bytes), maxBytes);
+    if (name.reply->type == x.ewmh.UTF8_STRING) return std::string(bytes);
+    if (name.reply->type == XCB_ATOM_STRING) return platform::Latin1ToUtf8(bytes);
     // COMPOUND_TEXT or anything else: its ASCII part as it stands, the rest unknown.
     std::string text(bytes);
     std::replace_if(
         text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; },
         '?');
-    return platform::SanitizeUtf8(text, maxBytes);
+    return text;
+}
+
+}  // namespace
+
+std::string TitleOf(const Connection& x, const Facts& facts, std::size_t maxBytes) {
+    return platform::SanitizeUtf8(RawTitle(x, facts), maxBytes);
 }
 
 bool IconicOf(const Connection& x, const Facts& facts) {

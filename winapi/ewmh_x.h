@@ -8,6 +8,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -71,6 +72,8 @@ struct FactsCookies {
     xcb_translate_coordinates_cookie_t origin;
 };
 FactsCookies AskFacts(const Connection& x, xcb_window_t win, std::uint32_t titleBytes);
+// The properties AskFacts reads, so that a change of any of them is watched for.
+std::array<xcb_atom_t, 6> FactsProperties(const Connection& x);
 Facts TakeFacts(const Connection& x, const FactsCookies& cookies);
 void DiscardFacts(const Connection& x, const FactsCookies& cookies);
 
