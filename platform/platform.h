@@ -64,6 +64,12 @@ class Timer {
     virtual ~Timer() = default;
     virtual void SetInterval(int milliseconds) = 0;
     virtual void SetEnabled(bool enabled) = 0;
+    // Lets the ticks rest, for at most `milliseconds`, while nothing a tick of the docking kind
+    // reads can change: what the window API last said of the window in front, this program's
+    // window (its place, its size, its screen) and the wall clock (set, or the system resumed).
+    // The first tick after the rest comes in step with the ticks before it. A backend that cannot
+    // tell when those change ticks on, as does every timer asked to rest for 0 or less.
+    virtual void Rest(int milliseconds) { (void)milliseconds; }
     std::function<void()> onTick;
 };
 

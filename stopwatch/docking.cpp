@@ -1,6 +1,6 @@
 // Timer2: once a second, onto the title bar of the foreground window (unless that window is
 // recognised as the stopwatch itself by the first five characters of its title), then the
-// clock label.
+// clock label. Between changes the ticks rest where the toolkit can tell when one comes.
 #include "stopwatch/frmKELTOS.h"
 #include "stopwatch/title_compare.h"
 
@@ -29,6 +29,11 @@ void frmKELTOS::Timer2_Timer() {
         }
     }
     // The label changes once a minute: it is written only then.
-    const std::string clock = ClockLabelText();
+    const platform::DateTime now = toolkit_.GetCalendar().Now();
+    const std::string clock = ClockLabelText(now);
     if (Label1->Caption() != clock) Label1->SetCaption(clock);
+    // Until the desktop or this window says otherwise, the next ticks would find what this one
+    // found; where the toolkit can tell, they rest until the last whole second of this minute, so
+    // that the tick after the minute turns still writes the label within a second.
+    Timer2->Rest((59 - now.second) * 1000);
 }

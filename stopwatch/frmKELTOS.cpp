@@ -43,7 +43,7 @@ void frmKELTOS::Form_Load() {
     txtTime->SetText("00:00:00");
     strBaseTitle = window_->Caption();
     SetTitle("00:00:00");
-    Label1->SetCaption(ClockLabelText());
+    Label1->SetCaption(ClockLabelText(toolkit_.GetCalendar().Now()));
     blnTopMost = true;
     SetTopMost(window_->Handle(), blnTopMost);  // keeps its rectangle, shows it, activates it
     sngAccumulated = 0;
@@ -54,7 +54,6 @@ void frmKELTOS::SetTitle(const std::string& elapsedText) {
     if (window_->Caption() != title) window_->SetCaption(title);
 }
 
-std::string frmKELTOS::ClockLabelText() const {
-    const platform::Calendar& calendar = toolkit_.GetCalendar();
-    return calendar.Format(calendar.Now(), " mm/dd hh:mm");
+std::string frmKELTOS::ClockLabelText(const platform::DateTime& now) const {
+    return toolkit_.GetCalendar().Format(now, " mm/dd hh:mm");
 }

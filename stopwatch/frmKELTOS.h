@@ -43,8 +43,8 @@ class frmKELTOS {
 
     // The title rule: strBaseTitle, " - ", then an elapsed text; written only when it differs.
     void SetTitle(const std::string& elapsedText);
-    // The current local date and time as " mm/dd hh:mm".
-    std::string ClockLabelText() const;
+    // A local date and time as " mm/dd hh:mm".
+    std::string ClockLabelText(const platform::DateTime& now) const;
 
   private:
     platform::Toolkit& toolkit_;

@@ -25,6 +25,10 @@ class Desktop {
     virtual BOOL IsIconic(HWND hWnd) = 0;
     virtual BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
                               UINT flags) = 0;
+    // Where the desktop tells of every change to the window in front (EWMH on X11): reads what
+    // it has told so far and, if nothing changed what was last said of that window, returns a
+    // descriptor that becomes readable when it tells of the next change. Else -1: ask again.
+    virtual int QuietUntilReadable() { return -1; }
     // The program is ending (without unwinding): let go of what is held outside this process.
     virtual void End() {}
     // How many X11 pixels one of the desktop's logical pixels spans (see ReportedForeground);
@@ -58,6 +62,9 @@ DesktopKind ChooseDesktop(const SessionFacts& facts);
 
 // The program is ending: the provider, if one was made, lets go of what it holds elsewhere.
 void EndDesktop();
+
+// The provider's QuietUntilReadable: a descriptor to wait on before asking again, or -1.
+int ForegroundQuietUntilReadable();
 
 // The desktop's scale for X11 clients now: X11 pixels per logical pixel (1 on X11).
 double DesktopScale();

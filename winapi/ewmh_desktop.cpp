@@ -8,7 +8,8 @@
 // Does not support: native Wayland windows (under XWayland only X11 windows are seen).
 //
 // What the docking tick asks about the window in front is kept until the X server says it may
-// have changed (ewmh_front.h); any other window is asked about when the call comes. Every call
+// have changed (ewmh_front.h), and the docking tick may rest until the X server says so; any
+// other window is asked about when the call comes. Every call
 // that fails returns 0 / FALSE as USER32 would.
 #include <algorithm>
 #include <cstdint>
@@ -40,6 +41,9 @@ class EwmhDesktop : public winapi::Desktop {
     BOOL IsIconic(HWND hWnd) override;
     BOOL SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy,
                       UINT flags) override;
+    int QuietUntilReadable() override {
+        return front_.Quiet() ? xcb_get_file_descriptor(X().c) : -1;
+    }
 
   private:
     // What is known of `win`: kept if it is the window in front, else asked now into `asked`.

@@ -51,6 +51,12 @@ const Facts* Front::FactsOf(xcb_window_t win) {
     return stale_ ? nullptr : &facts_;
 }
 
+bool Front::Quiet() {
+    if (!rootWatched_) return false;
+    ReadEvents(true);
+    return X().ok && !stale_;
+}
+
 void Front::ReadEvents(bool fromSocket) {
     Connection& x = X();
     if (!x.ok) return;

@@ -26,6 +26,8 @@ class Front {
     // What is known of `win` if it is the window in front and no event since said otherwise;
     // else null, and the caller asks.
     const Facts* FactsOf(xcb_window_t win);
+    // Reads the events that have arrived; whether everything last answered still holds.
+    bool Quiet();
 
   private:
     void ReadEvents(bool fromSocket);

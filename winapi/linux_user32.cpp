@@ -93,6 +93,10 @@ void EndDesktop() {
     if (const std::unique_ptr<Desktop>& desktop = Provider()) desktop->End();
 }
 
+int ForegroundQuietUntilReadable() {
+    return Current().QuietUntilReadable();
+}
+
 double DesktopScale() {
     return Current().Scale();
 }

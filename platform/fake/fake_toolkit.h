@@ -94,6 +94,8 @@ class FakeTimer : public platform::Timer {
     FakeTimer(FakeToolkit& toolkit, std::string name) : name(std::move(name)), toolkit_(toolkit) {}
     void SetInterval(int milliseconds) override;
     void SetEnabled(bool on) override;
+    // The fake cannot tell when anything changes: it records the rest asked for and ticks on.
+    void Rest(int milliseconds) override { rest = milliseconds; }
     bool Ticking() const { return enabled && interval > 0; }
 
     std::string name;
@@ -101,6 +103,7 @@ class FakeTimer : public platform::Timer {
     bool enabled = false;
     std::int64_t due = 0;  // monotonic milliseconds of the next tick
     int ticks = 0;
+    int rest = 0;  // milliseconds, as last asked for
 
   private:
     void Restart();

@@ -14,7 +14,9 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QLineEdit>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "platform/platform.h"
@@ -64,6 +66,30 @@ std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign
 std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<Label> MakeQtLabel(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<Timer> MakeQtTimer(QObject* parent);
+
+// What ends a timer's rest (qt_rest.cpp): calls `wake` once, at the first sign that a docking
+// tick could find something new, after Begin; End stops watching without calling it.
+class RestWatch : public QAbstractNativeEventFilter {
+  public:
+    explicit RestWatch(std::function<void()> wake);
+    ~RestWatch() override;
+    // Watches the desktop's descriptor (winapi/desktop.h), this program's windows and the wall
+    // clock; false, watching nothing, where one of them cannot be watched.
+    bool Begin(int desktopFd);
+    void End();
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
+
+  private:
+    bool ArmClock();
+    void Wake();
+
+    std::function<void()> wake_;
+    std::unique_ptr<QSocketNotifier> desktop_;
+    std::unique_ptr<QSocketNotifier> clock_;
+    int clockFd_ = -1;
+    bool watching_ = false;
+    bool filtering_ = false;
+};
 
 // The line edit's caret stops blinking after 10 s without input and blinks again at the next.
 void RestCaretWhenIdle(QLineEdit* edit);

@@ -8,12 +8,17 @@
 // coarse timer also ticks; and a tick that finds another timer due within 2 ms brings that one
 // with it, counting again from there. Each tick stays within 5 % of its interval of where it was
 // due, as Qt's own coarse timers do.
+//
+// A whole-second timer asked to rest stops until its most or until something wakes it
+// (qt_rest.cpp), then ticks again at the next whole second, in step with every other timer.
+// Timers of other intervals tick on.
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "platform/qt/qt_platform.h"
+#include "winapi/desktop.h"
 
 namespace platform::qt {
 
@@ -36,21 +41,51 @@ long long MonotonicMs() {
 
 class QtTimer : public PeriodicTimer {
   public:
-    explicit QtTimer(QObject* parent) : timer_(new QTimer(parent)) {
+    explicit QtTimer(QObject* parent)
+        : timer_(new QTimer(parent)), restEnd_(new QTimer(parent)), watch_([this] { Wake(); }) {
         QObject::connect(timer_, &QTimer::timeout, [this] { Tick(); });
+        restEnd_->setSingleShot(true);
+        restEnd_->setTimerType(
+            Qt::PreciseTimer);  // a coarse one could end a minute's rest 3 s late
+        QObject::connect(restEnd_, &QTimer::timeout, [this] { Wake(); });
         Timers().push_back(this);
     }
     ~QtTimer() override { std::erase(Timers(), this); }
 
+    void Rest(int milliseconds) override {
+        if (milliseconds <= 0 || !wholeSeconds_ || resting_ || !timer_->isActive()) return;
+        if (!watch_.Begin(winapi::ForegroundQuietUntilReadable())) return;
+        resting_ = true;
+        timer_->stop();
+        restEnd_->start(milliseconds);
+    }
+
   private:
+    void EndRest() {
+        if (!resting_) return;
+        resting_ = false;
+        watch_.End();
+        restEnd_->stop();
+    }
+    // Ends the rest; the next tick comes at the next whole second of the monotonic clock.
+    void Wake() {
+        if (!resting_) return;
+        EndRest();
+        timer_->start(static_cast<int>(1000 - MonotonicMs() % 1000));
+    }
+
     void StartTicking(int milliseconds) override {
+        EndRest();
         interval_ = milliseconds;
         wholeSeconds_ = milliseconds % 1000 == 0;
         timer_->setSingleShot(wholeSeconds_);
         timer_->setTimerType(wholeSeconds_ ? Qt::PreciseTimer : Qt::CoarseTimer);
         timer_->start(NextInterval());
     }
-    void StopTicking() override { timer_->stop(); }
+    void StopTicking() override {
+        EndRest();
+        timer_->stop();
+    }
 
     // The interval to the next tick: as set, or for whole seconds up to 5 % nearer a whole
     // second of the monotonic clock.
@@ -74,9 +109,12 @@ class QtTimer : public PeriodicTimer {
             }
     }
 
-    QTimer* timer_;  // owned by its parent
+    QTimer* timer_;    // owned by its parent
+    QTimer* restEnd_;  // the same
+    RestWatch watch_;
     int interval_ = 0;
     bool wholeSeconds_ = false;
+    bool resting_ = false;
 };
 
 }  // namespace

@@ -74,10 +74,13 @@ class Docking(BarTest):
             window.activate()
             self.assert_docks_on(window)
         # The window in front moved, resized or retitled as another KELTOS while it stays in
-        # front: the bar follows the first two and rests for the third.
+        # front: the bar follows the first two and stays where it is for the third.
         s.run("xdotool", "windowmove", "--sync", str(editor.id), "260", "320")
         self.assert_docks_on(editor)
         s.run("xdotool", "windowsize", "--sync", str(editor.id), "560", "300")
+        self.assert_docks_on(editor)
+        # The bar itself moved away by another program, while nothing else changes: it goes back.
+        s.run("xdotool", "windowmove", "--sync", str(self.keltos.window), "20", "20")
         self.assert_docks_on(editor)
         s.screenshot(os.path.join(artifacts(), "docked.png"))
         resting = self.keltos.geometry()

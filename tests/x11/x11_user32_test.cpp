@@ -1,6 +1,7 @@
 // The X11 window API against a real X server and an EWMH window manager (started by
 // tests/e2e/xsession.py), with windows this test makes through a connection of its own.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -14,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "winapi/desktop.h"
 #include "winapi/mdlAPI.h"
 
 namespace {
@@ -145,6 +147,59 @@ TEST_F(X11, ForegroundWindowIsTheActiveOne) {
     EXPECT_EQ(GetForegroundWindow(), H(a));
     MapAndActivate(b);
     EXPECT_EQ(GetForegroundWindow(), H(b));
+}
+
+// The docking tick may rest while what it last heard of the window in front holds: a change to
+// that window or to which window is in front makes the descriptor readable and ends the quiet;
+// a change elsewhere does neither.
+TEST_F(X11, QuietUntilTheWindowInFrontChanges) {
+    const xcb_window_t front = Make(50, 60, 300, 200);
+    const xcb_window_t behind = Make(400, 60, 300, 200);
+    MapAndActivate(behind);
+    MapAndActivate(front);
+    const auto readable = [](int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) == 1;
+    };
+    // Asks what the docking tick asks until the window manager has done with the window.
+    const auto settle = [&] {
+        int fd = -1;
+        EXPECT_TRUE(WaitFor([&] {
+            RECT r{};
+            GetWindowRect(GetForegroundWindow(), &r);
+            Title(front);
+            fd = winapi::ForegroundQuietUntilReadable();
+            return fd >= 0 && !readable(fd, 200);
+        })) << "quiet after asking";
+        return fd;
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"retitled", [&] { SetProperty(front, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "new"); }},
+        {"moved",
+         [&] {
+             const std::uint32_t to[2] = {70, 90};
+             xcb_configure_window(c, front, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, to);
+             Sync();
+         }},
+        {"another in front",
+         [&] {
+             xcb_ewmh_request_change_active_window(&ewmh, screenNumber, behind,
+                                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                                   XCB_CURRENT_TIME, XCB_NONE);
+             Sync();
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        const int fd = settle();
+        SetProperty(behind, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "elsewhere");
+        EXPECT_FALSE(readable(fd, 300)) << what << ": a window not in front";
+        EXPECT_GE(winapi::ForegroundQuietUntilReadable(), 0) << what;
+        change();
+        // The window manager may tell of something else first (another property): quiet again.
+        EXPECT_TRUE(WaitFor([&] {
+            return readable(fd, 20) && winapi::ForegroundQuietUntilReadable() == -1;
+        })) << what;
+    }
 }
 
 TEST_F(X11, TitlesComeAsUtf8FromEitherPropertyAndFitTheBuffer) {
