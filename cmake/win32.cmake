@@ -20,7 +20,7 @@ set(KELTOS_WIN32_DEFINES
   $<$<COMPILE_LANGUAGE:CXX>:WINVER=0x0601>
   $<$<COMPILE_LANGUAGE:CXX>:UNICODE>
   $<$<COMPILE_LANGUAGE:CXX>:_UNICODE>)
-target_compile_definitions(keltos_core PUBLIC ${KELTOS_WIN32_DEFINES})
+target_compile_definitions(keltos_winapi PUBLIC ${KELTOS_WIN32_DEFINES})
 
 # One executable with no MinGW DLLs beside it.
 set(KELTOS_STATIC_LINK -static -static-libgcc -static-libstdc++)
@@ -64,10 +64,10 @@ add_library(keltos_win32 STATIC
   platform/win32/win32_toolkit.cpp
   platform/win32/win32_window.cpp)
 # comctl32: the controls of Common Controls 6 that the manifest asks for.
-target_link_libraries(keltos_win32 PUBLIC keltos_core user32 gdi32 comctl32)
+target_link_libraries(keltos_win32 PUBLIC keltos_platform user32 gdi32 comctl32)
 
 add_executable(KELTOS WIN32 app/main.cpp ${KELTOS_GEN}/keltos.rc ${KELTOS_ICO})
-target_link_libraries(KELTOS PRIVATE keltos_win32)
+target_link_libraries(KELTOS PRIVATE keltos_core keltos_win32)
 target_link_options(KELTOS PRIVATE ${KELTOS_STATIC_LINK})
 
 # Another Windows program that finds the running bar and checks it (see tests/wine); it also
@@ -84,7 +84,7 @@ add_executable(keltos_probe
   tests/wine/probe_util.cpp)
 target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
 target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
-target_link_libraries(keltos_probe PRIVATE keltos_win32 version)
+target_link_libraries(keltos_probe PRIVATE keltos_core keltos_win32 version)
 target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})
 # What the probe loads into the bar's process to measure the captions in their own fonts; its
 # hook procedure is exported by its plain name.

@@ -31,6 +31,10 @@ class Window {
     // How many twips one pixel of the operating system's window rectangles spans on this display
     // (15 at 96 pixels per inch).
     virtual float TwipsPerPixel() const = 0;
+    // SetTopMost of the window API for this window: into the topmost band (or, with topmost
+    // false, back into the ordinary band) at its current rectangle, shown and activated. The
+    // toolkit shows its own window itself, so that it knows the window is visible.
+    virtual void SetTopMost(bool topmost) = 0;
     [[noreturn]] virtual void End() = 0;  // ends the program at once, exit status 0
 
     std::function<void()> onLoad;  // raised once, before the window is shown

@@ -1,6 +1,6 @@
 #include "stopwatch/frmKELTOS.h"
 
-#include "stopwatch/design.h"
+#include "stopwatch/keltos_design.h"
 
 frmKELTOS::frmKELTOS(platform::Toolkit& toolkit)
     : toolkit_(toolkit), window_(toolkit.MakeWindow(keltos_design::Window())) {
@@ -45,7 +45,7 @@ void frmKELTOS::Form_Load() {
     SetTitle("00:00:00");
     Label1->SetCaption(ClockLabelText(toolkit_.GetCalendar().Now()));
     blnTopMost = true;
-    SetTopMost(window_->Handle(), blnTopMost);  // keeps its rectangle, shows it, activates it
+    window_->SetTopMost(blnTopMost);  // keeps its rectangle, shows it, activates it
     sngAccumulated = 0;
 }
 

@@ -1,7 +1,7 @@
 #include "stopwatch/title_compare.h"
 
-#include "platform/utf8.h"
 #include "winapi/title_text.h"
+#include "winapi/utf8.h"
 
 namespace {
 
@@ -11,5 +11,5 @@ constexpr std::size_t kComparedCharacters = 5;
 
 bool SameFirstFiveCharacters(const char* buffer, const std::string& ownTitle) {
     return TitleCharacters(buffer, kComparedCharacters) ==
-           platform::DecodeUtf8(ownTitle, kComparedCharacters);
+           winapi::DecodeUtf8(ownTitle, kComparedCharacters);
 }

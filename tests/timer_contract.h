@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "stopwatch/design.h"
+#include "stopwatch/keltos_design.h"
 
 namespace timer_contract {
 

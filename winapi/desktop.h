@@ -3,8 +3,9 @@
 // An X11 client sees other programs' windows only where the desktop lets it: any EWMH window
 // manager on X11 tells it everything, while a Wayland compositor hides its native windows from
 // XWayland and tells about them only through a channel of its own (a KWin script, a GNOME Shell
-// extension, sway's IPC). The provider is chosen once, from the session, the first time the
-// window API is called; every call after that goes to it. One file per provider.
+// extension, sway's IPC). Which provider is chosen once, from the session, when the bar's window
+// is made (whether that window is to be unmanaged depends on it); the provider itself is made at
+// the first call of the window API, and every call goes to it. One file per provider.
 #pragma once
 
 #include <functional>
@@ -68,13 +69,6 @@ int ForegroundQuietUntilReadable();
 
 // The desktop's scale for X11 clients now: X11 pixels per logical pixel (1 on X11).
 double DesktopScale();
-
-// A window of this process's own toolkit. A provider asked to show and activate such a window
-// asks the toolkit to do it (so the toolkit knows it is visible) instead of mapping it behind
-// the toolkit's back.
-void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate);
-// The toolkit's way of showing an adopted window; null for any other window.
-const std::function<void()>* AdoptedWindow(HWND hWnd);
 
 // Whether the toolkit is to make its own top-level window unmanaged (override-redirect on X11),
 // so that it places itself and keeps its size: true where the desktop would do neither for a

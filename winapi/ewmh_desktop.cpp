@@ -152,15 +152,11 @@ BOOL EwmhDesktop::SetWindowPos(HWND hWnd, HWND insertAfter, int x_, int y, int c
     if (mask) ok &= Checked(x.c, xcb_configure_window_checked(x.c, win, mask, values.data()));
 
     if (ok && (flags & SWP_SHOWWINDOW)) {
-        if (const auto* showAndActivate = winapi::AdoptedWindow(hWnd)) {
-            (*showAndActivate)();  // every request above has reached the server by now
-        } else {
-            ok &= Checked(x.c, xcb_map_window_checked(x.c, win));
-            if (ok && !(flags & SWP_NOACTIVATE))
-                xcb_ewmh_request_change_active_window(&x.ewmh, x.screen, win,
-                                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
-                                                      XCB_CURRENT_TIME, XCB_NONE);
-        }
+        ok &= Checked(x.c, xcb_map_window_checked(x.c, win));
+        if (ok && !(flags & SWP_NOACTIVATE))
+            xcb_ewmh_request_change_active_window(&x.ewmh, x.screen, win,
+                                                  XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                                  XCB_CURRENT_TIME, XCB_NONE);
     }
     xcb_flush(x.c);
     return ok;

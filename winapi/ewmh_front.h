@@ -10,6 +10,11 @@
 // DestroyNotify of that window or of any window it sits in (its frame). Those events wait in
 // the connection until the next tick reads them without blocking; only then, and only when one
 // of them concerns the answers, is the X server asked again, in one round trip.
+//
+// Measured with `make bench` (idle, openbox, the same window in front throughout): asked every
+// tick, KELTOS woke 5 to 9 times a second, one wake-up for each reply; kept, once a second, the
+// tick's own, with no round trip; and with the tick resting while the answers hold
+// (QuietUntilReadable in desktop.h), two or three times a minute.
 #pragma once
 
 #include <optional>

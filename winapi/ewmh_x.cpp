@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/utf8.h"
+#include "winapi/utf8.h"
 
 namespace winapi::ewmh {
 
@@ -127,7 +127,7 @@ std::string RawTitle(const Connection& x, const Facts& facts) {
     if (!name.reply) return {};
     const std::string_view bytes = name.Bytes();
     if (name.reply->type == x.ewmh.UTF8_STRING) return std::string(bytes);
-    if (name.reply->type == XCB_ATOM_STRING) return platform::Latin1ToUtf8(bytes);
+    if (name.reply->type == XCB_ATOM_STRING) return winapi::Latin1ToUtf8(bytes);
     // COMPOUND_TEXT or anything else: its ASCII part as it stands, the rest unknown.
     std::string text(bytes);
     std::replace_if(
@@ -139,7 +139,7 @@ std::string RawTitle(const Connection& x, const Facts& facts) {
 }  // namespace
 
 std::string TitleOf(const Connection& x, const Facts& facts, std::size_t maxBytes) {
-    return platform::SanitizeUtf8(RawTitle(x, facts), maxBytes);
+    return winapi::SanitizeUtf8(RawTitle(x, facts), maxBytes);
 }
 
 bool IconicOf(const Connection& x, const Facts& facts) {

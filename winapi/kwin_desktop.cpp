@@ -33,25 +33,22 @@
 // Every call to KWin is asynchronous, so a hung KWin never holds up a tick; only the unloading at
 // the end waits, and not for long.
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
-#include <QDBusVirtualObject>
 #include <QDir>
 #include <QFile>
 #include <QObject>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <mutex>
 
 #include "winapi/desktop.h"
+#include "winapi/kwin_bus.h"
 #include "winapi/kwin_report.h"
 #include "winapi/kwin_session.h"
 #include "winapi/reporting_desktop.h"
@@ -63,83 +60,12 @@ namespace {
 const QString kKWinService = QStringLiteral("org.kde.KWin");
 const QString kScriptingPath = QStringLiteral("/Scripting");
 const QString kScripting = QStringLiteral("org.kde.kwin.Scripting");
-const QString kReportPath = QStringLiteral("/org/keltos/Focus");
-const QString kReportInterface = QStringLiteral("org.keltos.Focus");
 const QString kBusService = QStringLiteral("org.freedesktop.DBus");
 const QString kBusPath = QStringLiteral("/org/freedesktop/DBus");
 const QString kKWinrcPath = QStringLiteral("/kwinrc");
 const QString kKConfigNotify = QStringLiteral("org.kde.kconfig.notify");
-const QString kXwaylandGroup = QStringLiteral("Xwayland");
 constexpr int kCallTimeoutMs = 5000;
 constexpr int kUnloadAtEndTimeoutMs = 500;
-constexpr qint64 kLongestKWinrc = 1 << 20;  // far more than any kwinrc; a larger one is cut
-
-class KWinDesktop;
-
-// The D-Bus object the script reports to, on this process's own connection. Qt may hand it
-// messages on its D-Bus thread.
-class ReportReceiver : public QDBusVirtualObject {
-  public:
-    ReportReceiver(KWinDesktop& desktop, QObject* parent)
-        : QDBusVirtualObject(parent), desktop_(desktop) {}
-    QString introspect(const QString&) const override {
-        return QStringLiteral(
-            "<interface name=\"org.keltos.Focus\"><method name=\"Report\">"
-            "<arg name=\"report\" type=\"s\" direction=\"in\"/></method></interface>");
-    }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
-
-    // KWin's unique name on the bus; empty while there is no KWin. Set on the user-interface
-    // thread.
-    void SetKWin(const QString& name) {
-        const std::lock_guard lock(mutex_);
-        kwin_ = name;
-    }
-
-  private:
-    bool FromKWin(const QDBusMessage& message) const {
-        const std::lock_guard lock(mutex_);
-        return !kwin_.isEmpty() && message.service() == kwin_;
-    }
-
-    KWinDesktop& desktop_;
-    mutable std::mutex mutex_;
-    QString kwin_;
-};
-
-// KConfig's signal that a configuration file has changed, for kwinrc.
-class KConfigWatch : public QObject {
-    Q_OBJECT
-
-  public:
-    KConfigWatch(std::function<void()> xwaylandChanged, QObject* parent)
-        : QObject(parent), xwaylandChanged_(std::move(xwaylandChanged)) {}
-
-  public slots:
-    // ConfigChanged(a{saay}): the groups written, each with the keys written in it.
-    void Changed(const QDBusMessage& message) {
-        const QVariantList arguments = message.arguments();
-        if (message.signature() != QLatin1String("a{saay}") || arguments.size() != 1 ||
-            !arguments[0].canConvert<QDBusArgument>())
-            return;
-        const QDBusArgument groups = arguments[0].value<QDBusArgument>();
-        bool named = false;
-        groups.beginMap();
-        while (!groups.atEnd()) {
-            QString group;
-            QList<QByteArray> keys;
-            groups.beginMapEntry();
-            groups >> group >> keys;
-            groups.endMapEntry();
-            named = named || group == kXwaylandGroup;
-        }
-        groups.endMap();
-        if (named) xwaylandChanged_();
-    }
-
-  private:
-    std::function<void()> xwaylandChanged_;
-};
 
 class KWinDesktop : public winapi::ReportingDesktop {
   public:
@@ -162,7 +88,7 @@ class KWinDesktop : public winapi::ReportingDesktop {
               std::function<void(const QDBusMessage&)> done);
 
     QDBusConnection bus_ = QDBusConnection::sessionBus();
-    ReportReceiver* receiver_ = nullptr;
+    winapi::kwin::ReportReceiver* receiver_ = nullptr;
     QString kwin_;  // KWin's unique name on the bus; empty: none known
     // Counts the KWins seen, so that a reply meant for an earlier one is not acted on.
     std::uint64_t generation_ = 0;
@@ -178,44 +104,21 @@ class KWinDesktop : public winapi::ReportingDesktop {
     QObject* context_ = new QObject(QCoreApplication::instance());
 };
 
-bool ReportReceiver::handleMessage(const QDBusMessage& message, const QDBusConnection& connection) {
-    // Anything but this interface (introspection above all) is left to Qt.
-    if (message.type() != QDBusMessage::MethodCallMessage ||
-        message.interface() != kReportInterface)
-        return false;
-    if (!FromKWin(message)) {
-        connection.send(message.createErrorReply(QDBusError::AccessDenied,
-                                                 QStringLiteral("only KWin reports here")));
-        return true;
-    }
-    const QVariantList arguments = message.arguments();
-    if (message.member() != QLatin1String("Report") || arguments.size() != 1 ||
-        arguments[0].typeId() != QMetaType::QString) {
-        connection.send(message.createErrorReply(QDBusError::InvalidArgs,
-                                                 QStringLiteral("expected Report(s)")));
-        return true;
-    }
-    connection.send(message.createReply());
-    // Handled on the user-interface thread, between ticks, whichever thread this runs on.
-    const QString text = arguments[0].toString();
-    QMetaObject::invokeMethod(
-        this, [this, text] { desktop_.Take(text); }, Qt::QueuedConnection);
-    return true;
-}
-
 KWinDesktop::KWinDesktop() {
     if (!bus_.isConnected()) {
         Say(QStringLiteral("there is no session bus"));
         return;
     }
     ReadScale();
-    auto* watch = new KConfigWatch([this] { ReadScale(); }, context_);
+    auto* watch = new winapi::kwin::KConfigWatch([this] { ReadScale(); }, context_);
     bus_.connect(QString(), kKWinrcPath, kKConfigNotify, QStringLiteral("ConfigChanged"), watch,
                  SLOT(Changed(QDBusMessage)));
 
-    receiver_ = new ReportReceiver(*this, context_);
-    if (!bus_.registerVirtualObject(kReportPath, receiver_)) {
-        Say(QStringLiteral("the path %1 is taken on the session bus").arg(kReportPath));
+    receiver_ =
+        new winapi::kwin::ReportReceiver([this](const QString& text) { Take(text); }, context_);
+    if (!bus_.registerVirtualObject(winapi::kwin::kReportPath, receiver_)) {
+        Say(QStringLiteral("the path %1 is taken on the session bus")
+                .arg(winapi::kwin::kReportPath));
         return;
     }
     // The script is written where only this user can read it: KWin runs as the same user.
@@ -326,23 +229,15 @@ void KWinDesktop::Unload() {
                                                        QStringLiteral("unloadScript"));
     call.setArguments({scriptName_});
     bus_.call(call, QDBus::Block, kUnloadAtEndTimeoutMs);
-    bus_.unregisterObject(kReportPath);
+    bus_.unregisterObject(winapi::kwin::kReportPath);
     QFile::remove(scriptPath_);
     scriptPath_.clear();
     reported_.Forget();
 }
 
 void KWinDesktop::ReadScale() {
-    const QString path =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-            .filePath(QStringLiteral("kwinrc"));
-    QFile file(path);
-    const QByteArray text =
-        file.open(QIODevice::ReadOnly) ? file.read(kLongestKWinrc) : QByteArray();
-    // A number that is no scale leaves the one before.
     reported_.SetScale(
-        winapi::KWinXwaylandScale({text.constData(), static_cast<std::size_t>(text.size())})
-            .value_or(1));
+        winapi::kwin::ReadXwaylandScale());  // a number that is no scale leaves the last
 }
 
 void KWinDesktop::Take(const QString& text) {
@@ -384,5 +279,3 @@ void KWinDesktop::Call(const QString& service, const QString& path, const QStrin
 std::unique_ptr<winapi::Desktop> winapi::MakeKWinDesktop() {
     return std::make_unique<KWinDesktop>();
 }
-
-#include "kwin_desktop.moc"

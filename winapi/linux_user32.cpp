@@ -82,11 +82,6 @@ Desktop& Current() {
     return *desktop;
 }
 
-std::map<HWND, std::function<void()>>& Adopted() {
-    static std::map<HWND, std::function<void()>> adopted;
-    return adopted;
-}
-
 }  // namespace
 
 void EndDesktop() {
@@ -101,17 +96,8 @@ double DesktopScale() {
     return Current().Scale();
 }
 
-void AdoptWindow(HWND hWnd, std::function<void()> showAndActivate) {
-    Adopted()[hWnd] = std::move(showAndActivate);
-}
-
 bool OwnWindowUnmanaged() {
     return Kind() == DesktopKind::Sway;
-}
-
-const std::function<void()>* AdoptedWindow(HWND hWnd) {
-    const auto found = Adopted().find(hWnd);
-    return found == Adopted().end() ? nullptr : &found->second;
 }
 
 }  // namespace winapi

@@ -1,12 +1,15 @@
 #include "winapi/mdlAPI.h"
 
 void SetTopMost(HWND hWnd, bool topmost) {
+    PlaceInBand(hWnd, topmost, SWP_SHOWWINDOW);
+}
+
+BOOL PlaceInBand(HWND hWnd, bool topmost, UINT flags) {
     RECT r{0, 0, 0, 0};  // a rectangle that cannot be read counts as all zeros
     GetWindowRect(hWnd, &r);
     const int x = r.left;
     const int y = r.top;
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
-    SetWindowPos(hWnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, x, y, width, height,
-                 SWP_SHOWWINDOW);
+    return SetWindowPos(hWnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, x, y, width, height, flags);
 }

@@ -3,8 +3,9 @@
 //
 // On Windows these are USER32's own. Elsewhere the same declarations are provided by a layer of
 // this folder (linux_user32.cpp, one provider per desktop) or by the fake desktop of the unit
-// tests; handles there are the X window ids (or the fake's numbers) carried in the same opaque
-// handle type.
+// tests. Handles there are carried in the same opaque handle type: X window ids; where a Wayland
+// desktop reports the window in front instead (reported_window.h), numbers above every X window
+// id, of which only the latest answers; the fake's own numbers in the unit tests.
 #pragma once
 
 #ifdef _WIN32
@@ -50,3 +51,6 @@ BOOL IsIconic(HWND hWnd);
 // Puts hWnd into the topmost band (or, with topmost false, back into the ordinary band) at its
 // current rectangle, shows it and activates it.
 void SetTopMost(HWND hWnd, bool topmost);
+// SetTopMost's move with `flags` for SetWindowPos in place of SWP_SHOWWINDOW: with 0, the band
+// and the rectangle alone, for a toolkit that shows and activates its own window itself.
+BOOL PlaceInBand(HWND hWnd, bool topmost, UINT flags);

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/utf8.h"
+#include "winapi/utf8.h"
 
 namespace winapi {
 
@@ -24,7 +24,7 @@ std::string FirstCharacters(const std::string& title) {
     // Five characters never take more than 20 bytes, however malformed; a huge title costs no
     // more than a short one.
     const std::string_view head = std::string_view(title).substr(0, 4 * kTitleCharacters);
-    const std::string text = platform::SanitizeUtf8(head, head.size() * 3);
+    const std::string text = winapi::SanitizeUtf8(head, head.size() * 3);
     std::size_t characters = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
@@ -83,7 +83,7 @@ int ReportedForeground::GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) co
     if (!buffer || capacity <= 0) return 0;
     buffer[0] = '\0';
     if (!Current(hWnd)) return 0;
-    const std::string text = platform::SanitizeUtf8(title_, static_cast<std::size_t>(capacity - 1));
+    const std::string text = winapi::SanitizeUtf8(title_, static_cast<std::size_t>(capacity - 1));
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return static_cast<int>(text.size());
 }

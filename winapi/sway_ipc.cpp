@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/utf8.h"
+#include "winapi/utf8.h"
 
 namespace winapi::sway {
 
@@ -148,7 +148,7 @@ bool FocusedWindow(std::string_view tree, WindowReport& report) {
     report = WindowReport{};
     // JSON's structure is ASCII, so repairing the text's bytes changes only what is inside
     // strings; each invalid byte grows to at most 3.
-    const Json root = Json::parse(platform::SanitizeUtf8(tree, tree.size() * 3), nullptr, false);
+    const Json root = Json::parse(winapi::SanitizeUtf8(tree, tree.size() * 3), nullptr, false);
     if (root.is_discarded()) return false;
     // Depth first, without recursion: however deep the tree, the stack stays put.
     std::vector<Visit> pending{{&root, nullptr, false}};

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/utf8.h"
+#include "winapi/utf8.h"
 
 namespace fake {
 
@@ -41,7 +41,7 @@ int GetWindowTextA(HWND hWnd, LPSTR buffer, int capacity) {
     fake::DesktopWindow* w = fake::Desktop::Get().Find(hWnd);
     if (!w || capacity <= 0) return 0;
     const std::string text =
-        platform::SanitizeUtf8(w->title, static_cast<std::size_t>(capacity) - 1);
+        winapi::SanitizeUtf8(w->title, static_cast<std::size_t>(capacity) - 1);
     std::memcpy(buffer, text.c_str(), text.size() + 1);
     return static_cast<int>(text.size());
 }

@@ -30,6 +30,7 @@ class FakeWindow : public platform::Window {
     void Move(float leftTwips, float topTwips) override;
     float Width() const override { return width; }
     float TwipsPerPixel() const override { return twipsPerPixel; }
+    void SetTopMost(bool topmost) override { ::SetTopMost(hWnd, topmost); }
     [[noreturn]] void End() override;
 
     std::string caption;

@@ -12,44 +12,33 @@
 #include <memory>
 #include <utility>
 
+#include "platform/font_fit.h"
 #include "platform/qt/qt_platform.h"
 
 namespace platform::qt {
 
 namespace {
 
-// A control's font at the largest pixel size, not above `largest` nor below 6, at which its text
-// fits `room` on one line, as the Windows build does. Digits are measured as the widest digit, so
-// the size depends only on the text's shape (its digits as 0): a clock or a readout keeps its size
-// while its digits change, and is fitted again only when its shape does.
+// A control's font by the fitting rule of platform/font_fit.h, in pixels from `largest` down to 6.
 class FittedFont {
   public:
     FittedFont(QWidget* widget, QFont font, int largest, QSize room)
         : widget_(widget), font_(std::move(font)), largest_(std::max(largest, 6)), room_(room) {}
 
     void Fit(const QString& text) {
-        QString shape = text;
-        for (QChar& c : shape)
-            if (c >= u'0' && c <= u'9') c = u'0';
+        const QString shape = ShapeOf(text);
         if (fitted_ && shape == shape_) return;
         fitted_ = true;
         shape_ = shape;
         QFont font = font_;
-        int pixels = largest_;
-        for (; pixels > 6; --pixels) {
-            font.setPixelSize(pixels);
+        const int pixels = LargestFitting(largest_, 6, [&](int size) {
+            font.setPixelSize(size);
             const QFontMetrics metrics(font);
-            QChar widest = u'0';
-            for (char16_t digit = u'0'; digit <= u'9'; ++digit)
-                if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widest))
-                    widest = QChar(digit);
-            QString shown = shape;
-            for (QChar& c : shown)
-                if (c == u'0') c = widest;
-            if (metrics.horizontalAdvance(shown) <= room_.width() &&
-                metrics.height() <= room_.height())
-                break;
-        }
+            const QString shown = WithWidestDigit(
+                shape, [&metrics](QChar digit) { return metrics.horizontalAdvance(digit); });
+            return metrics.horizontalAdvance(shown) <= room_.width() &&
+                   metrics.height() <= room_.height();
+        });
         font.setPixelSize(pixels);
         if (widget_->font() != font) widget_->setFont(font);
     }

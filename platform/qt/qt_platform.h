@@ -48,6 +48,7 @@ class QtWindow : public Window {
     void Move(float left, float top) override;
     float Width() const override;
     float TwipsPerPixel() const override { return qt::TwipsPerPixel(); }
+    void SetTopMost(bool topmost) override;
     [[noreturn]] void End() override;
     QWidget* Widget() { return &widget_; }
 

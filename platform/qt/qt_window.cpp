@@ -83,10 +83,15 @@ QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design
     destroyWatch_ =
         std::make_unique<DestroyWatch>(*this, static_cast<xcb_window_t>(widget_.winId()));
     QCoreApplication::instance()->installNativeEventFilter(destroyWatch_.get());
-    winapi::AdoptWindow(handle_, [this] {
-        widget_.show();
-        widget_.activateWindow();
-    });
+}
+
+void QtWindow::SetTopMost(bool topmost) {
+    // The band and the rectangle as for any window, through the window API; then Qt shows and
+    // activates its window, so that it knows the window is visible (a window mapped behind its
+    // back is never painted).
+    PlaceInBand(handle_, topmost, 0);
+    widget_.show();
+    widget_.activateWindow();
 }
 
 void QtWindow::SetCaption(const std::string& text) {

@@ -1,9 +1,11 @@
 // The fonts of the controls: each caption fits its control on one line, whatever the system's GUI
 // font, code page and DPI. A control starts from its preferred font (the GUI font, or the font of
-// its design) and steps down one pixel at a time until its text fits the control's caption box.
+// its design) and steps down one pixel at a time until its text fits the control's caption box,
+// by the fitting rule of platform/font_fit.h.
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/font_fit.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -18,32 +20,17 @@ int Scaled(int pixels, int dpi) {
 // How big `text` is in the font selected into `dc`, each digit as wide as the widest digit, and
 // how high a line of it is.
 SIZE Extent(HDC dc, const std::wstring& text) {
-    wchar_t widest = L'0';
-    LONG widestWidth = -1;
-    for (wchar_t digit = L'0'; digit <= L'9'; ++digit) {
+    const std::wstring shown = WithWidestDigit(ShapeOf(text), [dc](wchar_t digit) {
         SIZE s{};
         GetTextExtentPoint32W(dc, &digit, 1, &s);
-        if (s.cx > widestWidth) {
-            widestWidth = s.cx;
-            widest = digit;
-        }
-    }
-    std::wstring shown = text;
-    for (wchar_t& c : shown)
-        if (c >= L'0' && c <= L'9') c = widest;
+        return s.cx;
+    });
     SIZE s{};
     GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &s);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     if (metrics.tmHeight > s.cy) s.cy = metrics.tmHeight;
     return s;
-}
-
-std::wstring ShapeOf(const std::wstring& text) {
-    std::wstring shape = text;
-    for (wchar_t& c : shape)
-        if (c >= L'0' && c <= L'9') c = L'0';
-    return shape;
 }
 
 // The first of `choices` at the largest size at which `text` fits `box`. Below the smallest
@@ -53,9 +40,10 @@ HFONT Choose(HWND control, const std::vector<LOGFONTW>& choices, const std::wstr
     HDC dc = GetDC(control);
     if (!dc) return nullptr;
     const LONG sign = choices.front().lfHeight < 0 ? -1 : 1;
-    const LONG smallest = Scaled(6, dpi);
+    const int smallest = Scaled(6, dpi);
     HFONT chosen = nullptr;
-    for (LONG height = std::labs(choices.front().lfHeight); !chosen; --height) {
+    // The first face that fits at `height` (or, `anyway`, the first there is) becomes `chosen`.
+    const auto choose = [&](int height, bool anyway) {
         for (const LOGFONTW& choice : choices) {
             LOGFONTW font = choice;
             font.lfHeight = sign * height;
@@ -64,14 +52,17 @@ HFONT Choose(HWND control, const std::vector<LOGFONTW>& choices, const std::wstr
             const HGDIOBJ old = SelectObject(dc, candidate);
             const SIZE extent = Extent(dc, text);
             SelectObject(dc, old);
-            if ((extent.cx <= box.cx && extent.cy <= box.cy) || height <= smallest) {
+            if (anyway || (extent.cx <= box.cx && extent.cy <= box.cy)) {
                 chosen = candidate;
-                break;
+                return true;
             }
             DeleteObject(candidate);
         }
-        if (height <= smallest) break;
-    }
+        return false;
+    };
+    const int largest = static_cast<int>(std::labs(choices.front().lfHeight));
+    const int height = LargestFitting(largest, smallest, [&](int h) { return choose(h, false); });
+    if (!chosen) choose(height, true);
     ReleaseDC(control, dc);
     return chosen;
 }

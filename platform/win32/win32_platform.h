@@ -40,6 +40,7 @@ class Win32Window : public Window {
     void Move(float left, float top) override;
     float Width() const override;
     float TwipsPerPixel() const override { return 1440.0f / static_cast<float>(dpi_); }
+    void SetTopMost(bool topmost) override { ::SetTopMost(hwnd_, topmost); }
     [[noreturn]] void End() override;
 
     int Dpi() const { return dpi_; }  // of the monitor the window is on

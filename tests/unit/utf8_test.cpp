@@ -1,9 +1,9 @@
-#include "platform/utf8.h"
+#include "winapi/utf8.h"
 
 #include <gtest/gtest.h>
 
-using platform::DecodeUtf8;
-using platform::SanitizeUtf8;
+using winapi::DecodeUtf8;
+using winapi::SanitizeUtf8;
 
 TEST(Utf8, DecodesAndReplacesWhatIsMalformed) {
     EXPECT_EQ(DecodeUtf8("K\xC3\xA9"), U"K\u00E9");
@@ -23,5 +23,5 @@ TEST(Utf8, SanitizingNeverCutsACharacterAndStopsAtNul) {
     EXPECT_EQ(SanitizeUtf8("a\xFF", 10), "a\xEF\xBF\xBD");
     EXPECT_EQ(SanitizeUtf8(std::string("ab\0cd", 5), 10), "ab");
     EXPECT_EQ(SanitizeUtf8(std::string(100000, 'x'), 249).size(), 249u);
-    EXPECT_EQ(platform::Latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(winapi::Latin1ToUtf8("caf\xE9"), "caf\xC3\xA9");
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace winapi {
 
 // The characters of a UTF-8 text; every byte that does not start a well-formed sequence (and
 // every encoded surrogate or overlong form) becomes U+FFFD. Stops after `limit` characters.
@@ -18,4 +18,4 @@ std::string SanitizeUtf8(std::string_view text, std::size_t maxBytes);
 // Latin-1 (ISO 8859-1) bytes as UTF-8.
 std::string Latin1ToUtf8(std::string_view text);
 
-}  // namespace platform
+}  // namespace winapi

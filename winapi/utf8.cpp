@@ -1,6 +1,6 @@
-#include "platform/utf8.h"
+#include "winapi/utf8.h"
 
-namespace platform {
+namespace winapi {
 
 namespace {
 
@@ -91,4 +91,4 @@ std::string Latin1ToUtf8(std::string_view text) {
     return out;
 }
 
-}  // namespace platform
+}  // namespace winapi
