@@ -23,6 +23,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QWindow>
+#include <cstdint>
 #include <ctime>
 
 #include "platform/qt/qt_platform.h"
