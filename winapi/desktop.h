@@ -8,7 +8,6 @@
 // the first call of the window API, and every call goes to it. One file per provider.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 

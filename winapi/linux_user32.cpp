@@ -3,7 +3,6 @@
 #include <QDBusMessage>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <vector>
 
 #include "winapi/desktop.h"

@@ -89,9 +89,9 @@ bool RestWatch::ArmClock() {
     // Armed anew for each rest: a cancelled timer stays cancelled until it is set again.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    itimerspec spec{};
-    spec.it_value.tv_sec = now.tv_sec + kFarAhead;
-    return ::timerfd_settime(clockFd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = now.tv_sec + kFarAhead;
+    return ::timerfd_settime(clockFd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry,
                              nullptr) == 0;
 }
 

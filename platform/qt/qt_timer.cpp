@@ -45,8 +45,8 @@ class QtTimer : public PeriodicTimer {
         : timer_(new QTimer(parent)), restEnd_(new QTimer(parent)), watch_([this] { Wake(); }) {
         QObject::connect(timer_, &QTimer::timeout, [this] { Tick(); });
         restEnd_->setSingleShot(true);
-        restEnd_->setTimerType(
-            Qt::PreciseTimer);  // a coarse one could end a minute's rest 3 s late
+        // Precise: a coarse timer could end a minute's rest 3 s late.
+        restEnd_->setTimerType(Qt::PreciseTimer);
         QObject::connect(restEnd_, &QTimer::timeout, [this] { Wake(); });
         Timers().push_back(this);
     }
