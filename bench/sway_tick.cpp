@@ -11,10 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "desktop/sway/sway_desktop.h"
+#include "winapi/linux_user32.h"
 #include "winapi/mdlAPI.h"
 
 int main(int argc, char** argv) {
@@ -37,6 +40,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sway_tick: SWAYSOCK is not set (or pass --hang)\n");
         return 1;
     }
+    const std::unique_ptr<desktop::Desktop> sway =
+        desktop::MakeSwayDesktop(std::getenv("SWAYSOCK"));
+    winapi::UseDesktop(sway.get());
     std::vector<double> ms;
     int windows = 0;
     for (int i = 0; i < calls; ++i) {

@@ -2,8 +2,8 @@
 //
 // One toolkit object per process creates the window, its controls and its timers from their
 // design-time properties and runs the message loop. Every event (load, click, tick) is delivered
-// on the one user-interface thread, one at a time. Backends: platform/qt (Linux/X11),
-// platform/win32 (Windows) and platform/fake (unit tests, driven by the test).
+// on the one user-interface thread, one at a time. Backends: platform/qt (Linux/X11) and
+// platform/win32 (Windows); the unit tests drive a fake of their own (tests/fake).
 #pragma once
 
 #include <functional>
@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/calendar.h"
-#include "platform/design.h"
+#include "platform/design_types.h"
 #include "winapi/mdlAPI.h"
 
 namespace platform {

@@ -1,20 +1,20 @@
 #include "stopwatch/frmKELTOS.h"
 
-#include "stopwatch/keltos_design.h"
+#include "stopwatch/frmKELTOS_design.h"
 
 frmKELTOS::frmKELTOS(platform::Toolkit& toolkit)
-    : toolkit_(toolkit), window_(toolkit.MakeWindow(keltos_design::Window())) {
+    : toolkit_(toolkit), window_(toolkit.MakeWindow(frmKELTOS_design::Window())) {
     // Created in Tab order, so the toolkit's creation order is the Tab order.
-    for (const keltos_design::Control& control : keltos_design::Controls()) {
+    for (const frmKELTOS_design::Control& control : frmKELTOS_design::Controls()) {
         const platform::ControlDesign& d = control.design;
         switch (control.kind) {
-            case keltos_design::Kind::Label:
+            case frmKELTOS_design::Kind::Label:
                 Label1 = toolkit.MakeLabel(*window_, d);
                 break;
-            case keltos_design::Kind::TextBox:
+            case frmKELTOS_design::Kind::TextBox:
                 txtTime = toolkit.MakeTextBox(*window_, d);
                 break;
-            case keltos_design::Kind::Button: {
+            case frmKELTOS_design::Kind::Button: {
                 auto button = toolkit.MakeButton(*window_, d);
                 if (d.name == "btnStart") btnStart = std::move(button);
                 if (d.name == "btnStop") btnStop = std::move(button);
@@ -24,8 +24,8 @@ frmKELTOS::frmKELTOS(platform::Toolkit& toolkit)
             }
         }
     }
-    Timer1 = toolkit.MakeTimer(*window_, keltos_design::Timer1());
-    Timer2 = toolkit.MakeTimer(*window_, keltos_design::Timer2());
+    Timer1 = toolkit.MakeTimer(*window_, frmKELTOS_design::Timer1());
+    Timer2 = toolkit.MakeTimer(*window_, frmKELTOS_design::Timer2());
 
     window_->onLoad = [this] { Form_Load(); };
     btnStart->onClick = [this] { btnStart_Click(); };

@@ -1,7 +1,6 @@
 #include "stopwatch/title_compare.h"
 
 #include "winapi/title_text.h"
-#include "winapi/utf8.h"
 
 namespace {
 
@@ -11,5 +10,5 @@ constexpr std::size_t kComparedCharacters = 5;
 
 bool SameFirstFiveCharacters(const char* buffer, const std::string& ownTitle) {
     return TitleCharacters(buffer, kComparedCharacters) ==
-           winapi::DecodeUtf8(ownTitle, kComparedCharacters);
+           Utf8TitleCharacters(ownTitle, kComparedCharacters);
 }

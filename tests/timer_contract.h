@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "stopwatch/keltos_design.h"
+#include "stopwatch/frmKELTOS_design.h"
 
 namespace timer_contract {
 
@@ -38,13 +38,13 @@ inline const std::vector<Case>& Cases() {
     using W = Write;
     static const std::vector<Case> cases = {
         {"Timer2 as designed: first tick a second after it is made",
-         keltos_design::Timer2().interval,
-         keltos_design::Timer2().enabled,
+         frmKELTOS_design::Timer2().interval,
+         frmKELTOS_design::Timer2().enabled,
          {},
          {1000}},
         {"Timer1 as designed (interval 0): never ticks",
-         keltos_design::Timer1().interval,
-         keltos_design::Timer1().enabled,
+         frmKELTOS_design::Timer1().interval,
+         frmKELTOS_design::Timer1().enabled,
          {{600, W::Enabled, 1}},
          {}},
         {"made disabled: silent until enabled, then every interval",

@@ -1,10 +1,10 @@
 #include "winapi/mdlAPI.h"
 
 void SetTopMost(HWND hWnd, bool topmost) {
-    PlaceInBand(hWnd, topmost, SWP_SHOWWINDOW);
+    ChangeBand(hWnd, topmost, SWP_SHOWWINDOW);
 }
 
-BOOL PlaceInBand(HWND hWnd, bool topmost, UINT flags) {
+BOOL ChangeBand(HWND hWnd, bool topmost, UINT flags) {
     RECT r{0, 0, 0, 0};  // a rectangle that cannot be read counts as all zeros
     GetWindowRect(hWnd, &r);
     const int x = r.left;

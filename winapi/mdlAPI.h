@@ -1,11 +1,11 @@
 // The operating-system calls the stopwatch window makes, with Windows' own names and arguments,
 // and SetTopMost, which moves a window into or out of the topmost band.
 //
-// On Windows these are USER32's own. Elsewhere the same declarations are provided by a layer of
-// this folder (linux_user32.cpp, one provider per desktop) or by the fake desktop of the unit
-// tests. Handles there are carried in the same opaque handle type: X window ids; where a Wayland
-// desktop reports the window in front instead (reported_window.h), numbers above every X window
-// id, of which only the latest answers; the fake's own numbers in the unit tests.
+// On Windows these are USER32's own. On Linux the same declarations are answered by the desktop
+// of the session (linux_user32.h over desktop/), and in the unit tests by their fake desktop.
+// Handles there are carried in the same opaque handle type: the desktop's window ids (X window
+// ids, or the numbers above them of windows a Wayland desktop reports); the fake's own numbers in
+// the unit tests.
 #pragma once
 
 #ifdef _WIN32
@@ -51,6 +51,7 @@ BOOL IsIconic(HWND hWnd);
 // Puts hWnd into the topmost band (or, with topmost false, back into the ordinary band) at its
 // current rectangle, shows it and activates it.
 void SetTopMost(HWND hWnd, bool topmost);
-// SetTopMost's move with `flags` for SetWindowPos in place of SWP_SHOWWINDOW: with 0, the band
-// and the rectangle alone, for a toolkit that shows and activates its own window itself.
-BOOL PlaceInBand(HWND hWnd, bool topmost, UINT flags);
+// Moves hWnd into the topmost band (or out of it) at its current rectangle, with `flags` for
+// SetWindowPos: SetTopMost is ChangeBand with SWP_SHOWWINDOW; with 0, the band and the rectangle
+// alone, for a toolkit that shows and activates its own window itself.
+BOOL ChangeBand(HWND hWnd, bool topmost, UINT flags);

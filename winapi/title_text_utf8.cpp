@@ -1,9 +1,13 @@
-// Where the system code page is UTF-8 (X11 and the fake desktop of the tests).
+// Where the system code page is UTF-8 (Linux, and the fake desktop of the tests).
 #include <cstring>
 
-#include "winapi/utf8.h"
+#include "desktop/utf8.h"
 #include "winapi/title_text.h"
 
 std::u32string TitleCharacters(const char* buffer, std::size_t limit) {
-    return winapi::DecodeUtf8(std::string_view(buffer, std::strlen(buffer)), limit);
+    return Utf8TitleCharacters(std::string_view(buffer, std::strlen(buffer)), limit);
+}
+
+std::u32string Utf8TitleCharacters(std::string_view title, std::size_t limit) {
+    return desktop::DecodeUtf8(title, limit);
 }

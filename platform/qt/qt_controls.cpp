@@ -107,7 +107,7 @@ class QtTextBox : public TextBox {
         QFont font = DesignFont(edit_, d.font, pixels);
         font_ = std::make_unique<FittedFont>(edit_, std::move(font), pixels, Room());
         font_->Fit(edit_->text());
-        RestCaretWhenIdle(edit_);
+        StopBlinkingWhenIdle(edit_);
     }
     std::string Text() const override { return edit_->text().toStdString(); }
     void SetText(const std::string& text) override {

@@ -18,7 +18,9 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
+#include "desktop/desktop.h"
 #include "platform/platform.h"
 
 namespace platform::qt {
@@ -39,9 +41,10 @@ class KeltosWidget : public QWidget {
     Window& owner_;
 };
 
+// The window asks the desktop whether it is to be unmanaged, its scale, and lets it go at the end.
 class QtWindow : public Window {
   public:
-    explicit QtWindow(const WindowDesign& design);
+    QtWindow(const WindowDesign& design, desktop::Host& desktop);
     std::string Caption() const override { return caption_; }
     void SetCaption(const std::string& text) override;
     HWND Handle() const override { return handle_; }
@@ -53,6 +56,7 @@ class QtWindow : public Window {
     QWidget* Widget() { return &widget_; }
 
   private:
+    desktop::Host& desktop_;
     KeltosWidget widget_;
     std::string caption_;
     HWND handle_ = nullptr;
@@ -66,7 +70,11 @@ void EndOnSignals(Window& window, QObject* parent);
 std::unique_ptr<CommandButton> MakeQtButton(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<TextBox> MakeQtTextBox(QWidget* parent, const ControlDesign& d);
 std::unique_ptr<Label> MakeQtLabel(QWidget* parent, const ControlDesign& d);
-std::unique_ptr<Timer> MakeQtTimer(QObject* parent);
+class QtTimer;
+// The timers of one toolkit, so that one tick can bring along another that is due.
+using TimerGroup = std::vector<QtTimer*>;
+// A timer that rests while the desktop tells of no change (see Timer::Rest).
+std::unique_ptr<Timer> MakeQtTimer(QObject* parent, desktop::Host& desktop, TimerGroup& group);
 
 // What ends a timer's rest (qt_rest.cpp): calls `wake` once, at the first sign that a docking
 // tick could find something new, after Begin; End stops watching without calling it.
@@ -74,8 +82,8 @@ class RestWatch : public QAbstractNativeEventFilter {
   public:
     explicit RestWatch(std::function<void()> wake);
     ~RestWatch() override;
-    // Watches the desktop's descriptor (winapi/desktop.h), this program's windows and the wall
-    // clock; false, watching nothing, where one of them cannot be watched.
+    // Watches the desktop's descriptor (desktop::Host::NextChangeDescriptor), this program's
+    // windows and the wall clock; false, watching nothing, where one of them cannot be watched.
     bool Begin(int desktopFd);
     void End();
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
@@ -93,6 +101,6 @@ class RestWatch : public QAbstractNativeEventFilter {
 };
 
 // The line edit's caret stops blinking after 10 s without input and blinks again at the next.
-void RestCaretWhenIdle(QLineEdit* edit);
+void StopBlinkingWhenIdle(QLineEdit* edit);
 
 }  // namespace platform::qt

@@ -5,7 +5,7 @@
 // A docking tick reads the window in front through the window API, this program's window (its
 // place and size) and the screen's resolution. While none of those changes, a tick finds what the
 // last one found and writes nothing, so the timer may stop until one of them does:
-// - the window in front: the descriptor the desktop hands out (winapi/desktop.h), readable when
+// - the window in front: the descriptor the desktop hands out (desktop/desktop.h), readable when
 //   its next event arrives;
 // - this program's windows and screens: the events Qt's own X connection delivers that can move,
 //   size or reparent a window, change a screen (RandR and other extensions) or the settings the

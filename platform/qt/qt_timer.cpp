@@ -2,12 +2,11 @@
 //
 // Qt's coarse timers move each tick by up to 5 % of the interval towards round fractions of the
 // monotonic second; a 200-ms timer settles on whole fifths of a second, a 1-s timer on the whole
-// or the half second. A 1-s timer on the half second never meets a 200-ms one, and the program
-// wakes six times a second where five would do. So a timer whose interval is a whole number of
-// seconds moves its ticks, by at most 5 % of its interval each, towards whole seconds, where every
-// coarse timer also ticks; and a tick that finds another timer due within 2 ms brings that one
-// with it, counting again from there. Each tick stays within 5 % of its interval of where it was
-// due, as Qt's own coarse timers do.
+// or the half second, where the two would never meet. So a timer whose interval is a whole number
+// of seconds moves its ticks, by at most 5 % of its interval each, towards whole seconds, where
+// every coarse timer also ticks; and a tick that finds another timer of its group due within 2 ms
+// brings that one with it, counting again from there. Each tick stays within 5 % of its interval
+// of where it was due, as Qt's own coarse timers do.
 //
 // A whole-second timer asked to rest stops until its most or until something wakes it
 // (qt_rest.cpp), then ticks again at the next whole second, in step with every other timer.
@@ -18,7 +17,6 @@
 #include <vector>
 
 #include "platform/qt/qt_platform.h"
-#include "winapi/desktop.h"
 
 namespace platform::qt {
 
@@ -26,35 +24,34 @@ namespace {
 
 constexpr int kBringAlongMs = 2;
 
-class QtTimer;
-
-std::vector<QtTimer*>& Timers() {
-    static std::vector<QtTimer*> timers;
-    return timers;
-}
-
 long long MonotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
+}  // namespace
+
 class QtTimer : public PeriodicTimer {
   public:
-    explicit QtTimer(QObject* parent)
-        : timer_(new QTimer(parent)), restEnd_(new QTimer(parent)), watch_([this] { Wake(); }) {
+    QtTimer(QObject* parent, desktop::Host& desktop, TimerGroup& group)
+        : desktop_(desktop),
+          group_(group),
+          timer_(new QTimer(parent)),
+          restEnd_(new QTimer(parent)),
+          watch_([this] { Wake(); }) {
         QObject::connect(timer_, &QTimer::timeout, [this] { Tick(); });
         restEnd_->setSingleShot(true);
         // Precise: a coarse timer could end a minute's rest 3 s late.
         restEnd_->setTimerType(Qt::PreciseTimer);
         QObject::connect(restEnd_, &QTimer::timeout, [this] { Wake(); });
-        Timers().push_back(this);
+        group_.push_back(this);
     }
-    ~QtTimer() override { std::erase(Timers(), this); }
+    ~QtTimer() override { std::erase(group_, this); }
 
     void Rest(int milliseconds) override {
         if (milliseconds <= 0 || !wholeSeconds_ || resting_ || !timer_->isActive()) return;
-        if (!watch_.Begin(winapi::ForegroundQuietUntilReadable())) return;
+        if (!watch_.Begin(desktop_.NextChangeDescriptor())) return;
         resting_ = true;
         timer_->stop();
         restEnd_->start(milliseconds);
@@ -100,7 +97,7 @@ class QtTimer : public PeriodicTimer {
     void Tick() {
         if (wholeSeconds_) timer_->start(NextInterval());
         if (onTick) onTick();
-        for (QtTimer* other : Timers())
+        for (QtTimer* other : group_)
             if (other != this && other->timer_->isActive() &&
                 other->timer_->remainingTime() <= kBringAlongMs) {
                 other->timer_->stop();
@@ -109,6 +106,8 @@ class QtTimer : public PeriodicTimer {
             }
     }
 
+    desktop::Host& desktop_;
+    TimerGroup& group_;
     QTimer* timer_;    // owned by its parent
     QTimer* restEnd_;  // the same
     RestWatch watch_;
@@ -117,10 +116,8 @@ class QtTimer : public PeriodicTimer {
     bool resting_ = false;
 };
 
-}  // namespace
-
-std::unique_ptr<Timer> MakeQtTimer(QObject* parent) {
-    return std::make_unique<QtTimer>(parent);
+std::unique_ptr<Timer> MakeQtTimer(QObject* parent, desktop::Host& desktop, TimerGroup& group) {
+    return std::make_unique<QtTimer>(parent, desktop, group);
 }
 
 }  // namespace platform::qt

@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "desktop/selection.h"
 #include "platform/qt/qt_platform.h"
+#include "winapi/linux_user32.h"
 
 namespace platform::qt {
 
@@ -60,10 +62,15 @@ void ReturnStartUpMemory() {
 
 class QtToolkit : public Toolkit {
   public:
-    QtToolkit() : app_(argc_, argv_) {}
+    // The desktop of this session is chosen and made here, once, and handed to the window API
+    // and to the window and timers made below; it lives as long as the toolkit.
+    QtToolkit() : app_(argc_, argv_), desktop_(desktop::SelectDesktop()) {
+        winapi::UseDesktop(desktop_.get());
+    }
+    ~QtToolkit() override { winapi::UseDesktop(nullptr); }
 
     std::unique_ptr<Window> MakeWindow(const WindowDesign& design) override {
-        return std::make_unique<QtWindow>(design);
+        return std::make_unique<QtWindow>(design, *desktop_);
     }
     std::unique_ptr<CommandButton> MakeButton(Window& parent, const ControlDesign& d) override {
         return MakeQtButton(Widget(parent), d);
@@ -75,7 +82,7 @@ class QtToolkit : public Toolkit {
         return MakeQtLabel(Widget(parent), d);
     }
     std::unique_ptr<Timer> MakeTimer(Window& parent, const TimerDesign& d) override {
-        auto timer = MakeQtTimer(Widget(parent));
+        auto timer = MakeQtTimer(Widget(parent), *desktop_, timers_);
         timer->SetInterval(d.interval);
         timer->SetEnabled(d.enabled);
         return timer;
@@ -99,6 +106,8 @@ class QtToolkit : public Toolkit {
     static inline char* argv_[] = {name_, nullptr};
     static inline int argc_ = 1;
     QApplication app_;
+    std::unique_ptr<desktop::Desktop> desktop_;
+    TimerGroup timers_;
     QtClock clock_;
     QtCalendar calendar_;
 };

@@ -15,7 +15,6 @@
 #include "platform/qt/qt_platform.h"
 #include "resources/keltos_icon_16.xpm"
 #include "resources/keltos_icon_32.xpm"
-#include "winapi/desktop.h"
 
 namespace platform::qt {
 
@@ -60,11 +59,12 @@ class DestroyWatch : public QAbstractNativeEventFilter {
 
 }  // namespace
 
-QtWindow::QtWindow(const WindowDesign& design) : widget_(*this), caption_(design.caption) {
+QtWindow::QtWindow(const WindowDesign& design, desktop::Host& desktop)
+    : desktop_(desktop), widget_(*this), caption_(design.caption) {
     Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint;
     // Where the desktop would resize a managed window or keep it from placing itself, it is
     // left unmanaged; it keeps its title for other programs all the same.
-    if (winapi::OwnWindowUnmanaged()) flags |= Qt::X11BypassWindowManagerHint;
+    if (desktop_.OwnWindowUnmanaged()) flags |= Qt::X11BypassWindowManagerHint;
     widget_.setWindowFlags(flags);
     widget_.setFixedSize(ToPixels(design.width), ToPixels(design.height));
     widget_.setWindowTitle(QString::fromStdString(caption_));
@@ -89,7 +89,7 @@ void QtWindow::SetTopMost(bool topmost) {
     // The band and the rectangle as for any window, through the window API; then Qt shows and
     // activates its window, so that it knows the window is visible (a window mapped behind its
     // back is never painted).
-    PlaceInBand(handle_, topmost, 0);
+    ChangeBand(handle_, topmost, 0);
     widget_.show();
     widget_.activateWindow();
 }
@@ -103,7 +103,7 @@ void QtWindow::Move(float left, float top) {
     // Where a Wayland desktop gives X11 clients its logical pixels times a scale, the bar lands on
     // a whole logical pixel, as the windows it rides on do: at 200 % it sits where it sits at
     // 100 %, in the same logical pixels. At scale 1 this is plain twips to pixels.
-    const double scale = winapi::DesktopScale();
+    const double scale = desktop_.Scale();
     const auto place = [scale](float twips) {
         const double logical = std::round(twips / (qt::TwipsPerPixel() * scale));
         return static_cast<int>(std::lround(std::clamp(logical * scale, -1e6, 1e6)));
@@ -117,7 +117,7 @@ float QtWindow::Width() const {
 }
 
 void QtWindow::End() {
-    winapi::EndDesktop();
+    desktop_.End();
     std::fflush(nullptr);
     std::_Exit(0);
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "winapi/utf8.h"
+#include "desktop/utf8.h"
 #include "stopwatch/title_compare.h"
 #include "winapi/title_text.h"
 
@@ -26,11 +26,11 @@ bool IsCharacter(char32_t c) {
 
 // What GetWindowTextA leaves in a buffer of 250: at most 249 bytes of well-formed UTF-8 and a NUL.
 std::string AsCopied(std::string_view raw) {
-    const std::string text = winapi::SanitizeUtf8(raw, 249);
+    const std::string text = desktop::SanitizeUtf8(raw, 249);
     Require(text.size() <= 249);
     Require(text.find('\0') == std::string::npos);
-    Require(winapi::SanitizeUtf8(text, 249) == text);  // already well-formed: left as it is
-    for (char32_t c : winapi::DecodeUtf8(text)) Require(IsCharacter(c));
+    Require(desktop::SanitizeUtf8(text, 249) == text);  // already well-formed: left as it is
+    for (char32_t c : desktop::DecodeUtf8(text)) Require(IsCharacter(c));
     return text;
 }
 
@@ -45,18 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Decoding: characters only, never more than asked for or than there are bytes.
     for (std::size_t limit : {std::size_t{0}, std::size_t{5}, std::u32string::npos}) {
-        const std::u32string chars = winapi::DecodeUtf8(foreign, limit);
+        const std::u32string chars = desktop::DecodeUtf8(foreign, limit);
         Require(chars.size() <= limit && chars.size() <= foreign.size());
         for (char32_t c : chars) Require(IsCharacter(c));
     }
     // Sanitizing to any size never cuts a character and never grows past the limit.
     for (std::size_t max : {std::size_t{0}, std::size_t{1}, std::size_t{4}, std::size_t{249}}) {
-        const std::string cut = winapi::SanitizeUtf8(foreign, max);
+        const std::string cut = desktop::SanitizeUtf8(foreign, max);
         Require(cut.size() <= max);
-        Require(winapi::SanitizeUtf8(cut, max) == cut);
+        Require(desktop::SanitizeUtf8(cut, max) == cut);
     }
     // Latin-1 titles (WM_NAME of type STRING) come back byte for byte as characters.
-    const std::u32string latin = winapi::DecodeUtf8(winapi::Latin1ToUtf8(foreign));
+    const std::u32string latin = desktop::DecodeUtf8(desktop::Latin1ToUtf8(foreign));
     Require(latin.size() == foreign.size());
     for (std::size_t i = 0; i < foreign.size(); ++i)
         Require(latin[i] == static_cast<unsigned char>(foreign[i]));
@@ -66,10 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string copied = AsCopied(foreign);
     Require(SameFirstFiveCharacters(copied.c_str(), "KELTOS - 00:00:00") ==
             (copied.compare(0, 5, "KELTO") == 0));
-    Require(TitleCharacters(copied.c_str(), 5) == winapi::DecodeUtf8(copied, 5));
+    Require(TitleCharacters(copied.c_str(), 5) == desktop::DecodeUtf8(copied, 5));
     // Whatever its own title, the bar recognises it when it reads it back from the X server,
     // unless the title has fewer than five characters before a NUL.
-    const std::u32string ownChars = winapi::DecodeUtf8(own, 5);
+    const std::u32string ownChars = desktop::DecodeUtf8(own, 5);
     if (ownChars.size() == 5 && ownChars.find(U'\0') == std::u32string::npos)
         Require(SameFirstFiveCharacters(AsCopied(own).c_str(), own));
     return 0;

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fake/fake_toolkit.h"
 #include "stopwatch/frmKELTOS.h"
+#include "tests/fake/fake_toolkit.h"
 
 class Started : public ::testing::Test {
   protected:

@@ -2,7 +2,7 @@
 // so what the unit tests see of Timer1 and Timer2 is what the programs do.
 #include <gtest/gtest.h>
 
-#include "platform/fake/fake_toolkit.h"
+#include "tests/fake/fake_toolkit.h"
 #include "tests/timer_contract.h"
 
 TEST(Timers, FakeTimersKeepTheContractOfTheRealOnes) {

@@ -6,13 +6,13 @@
 
 #include <string>
 
-#include "winapi/utf8.h"
+#include "desktop/utf8.h"
 
 namespace {
 
 // A title as GetWindowTextA leaves it in the docking timer's buffer of 250.
 std::string Copied(const std::string& raw) {
-    return winapi::SanitizeUtf8(raw, 249);
+    return desktop::SanitizeUtf8(raw, 249);
 }
 
 }  // namespace
