@@ -27,6 +27,9 @@ class ChannelDesktop : public Desktop {
     bool Place(WindowId window, const Placement& placement) override {
         return !Reported(window) && x11_->Place(window, placement);
     }
+    void KeepOnEveryWorkspace(WindowId ownWindow) override {
+        x11_->KeepOnEveryWorkspace(ownWindow);
+    }
     double Scale() override { return reported_.Scale(); }
 
   protected:

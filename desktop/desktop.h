@@ -46,6 +46,9 @@ class Host {
     // so that it places itself and keeps its size: true where the desktop would do neither for a
     // managed window (sway). Asked before the window is made.
     virtual bool OwnWindowUnmanaged() const { return false; }
+    // Asks that this program's window show on every workspace (virtual desktop), where the
+    // desktop lets a window say so; asked before the window is first shown.
+    virtual void KeepOnEveryWorkspace(WindowId ownWindow) { (void)ownWindow; }
     // How many X11 pixels one of the desktop's logical pixels spans now (1 on X11).
     virtual double Scale() { return 1; }
     // Where the desktop tells of every change to the window in front: reads what it has told so

@@ -37,6 +37,25 @@ bool Checked(xcb_connection_t* c, xcb_void_cookie_t cookie) {
     return error == nullptr;
 }
 
+// Sets or clears one _NET_WM_STATE of `win`: a window the window manager has taken on (it
+// carries WM_STATE) asks it; one not mapped yet has the state written as a plain property, which
+// the window manager reads at map time. `netState` is the property as it stands.
+bool SetState(Connection& x, xcb_window_t win, bool managed, const Property& netState,
+              xcb_atom_t state, bool on) {
+    if (managed) {
+        xcb_ewmh_request_change_wm_state(&x.ewmh, x.screen, win,
+                                         on ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
+                                         state, XCB_NONE, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+        return true;
+    }
+    std::vector<std::uint32_t> states = netState.Words();
+    states.erase(std::remove(states.begin(), states.end(), state), states.end());
+    if (on) states.push_back(state);
+    return Checked(x.c, xcb_change_property_checked(
+                            x.c, XCB_PROP_MODE_REPLACE, win, x.ewmh._NET_WM_STATE, XCB_ATOM_ATOM,
+                            32, static_cast<std::uint32_t>(states.size()), states.data()));
+}
+
 class EwmhDesktop : public Desktop {
   public:
     ~EwmhDesktop() override { Disconnect(x_); }
@@ -49,6 +68,7 @@ class EwmhDesktop : public Desktop {
     std::optional<Rect> Frame(WindowId window) override;
     bool Minimized(WindowId window) override;
     bool Place(WindowId window, const Placement& placement) override;
+    void KeepOnEveryWorkspace(WindowId ownWindow) override;
     int NextChangeDescriptor() override {
         return watch_.Unchanged() ? xcb_get_file_descriptor(x_.c) : -1;
     }
@@ -122,24 +142,8 @@ bool EwmhDesktop::Place(WindowId window, const Placement& placement) {
     const bool managed = wmState.reply != nullptr;
     bool ok = true;
 
-    if (placement.topmost) {
-        const bool above = *placement.topmost;
-        if (managed) {
-            xcb_ewmh_request_change_wm_state(
-                &x.ewmh, x.screen, win, above ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
-                x.ewmh._NET_WM_STATE_ABOVE, XCB_NONE, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
-        } else {
-            // Not mapped yet: the state is a plain property the window manager reads at map time.
-            std::vector<std::uint32_t> states = netState.Words();
-            states.erase(std::remove(states.begin(), states.end(), x.ewmh._NET_WM_STATE_ABOVE),
-                         states.end());
-            if (above) states.push_back(x.ewmh._NET_WM_STATE_ABOVE);
-            ok &= Checked(
-                x.c, xcb_change_property_checked(
-                         x.c, XCB_PROP_MODE_REPLACE, win, x.ewmh._NET_WM_STATE, XCB_ATOM_ATOM, 32,
-                         static_cast<std::uint32_t>(states.size()), states.data()));
-        }
-    }
+    if (placement.topmost)
+        ok &= SetState(x, win, managed, netState, x.ewmh._NET_WM_STATE_ABOVE, *placement.topmost);
 
     std::uint16_t mask = 0;
     std::vector<std::uint32_t> values;
@@ -170,6 +174,26 @@ bool EwmhDesktop::Place(WindowId window, const Placement& placement) {
     }
     xcb_flush(x.c);
     return ok;
+}
+
+void EwmhDesktop::KeepOnEveryWorkspace(WindowId ownWindow) {
+    Connection& x = X();
+    const xcb_window_t win = WindowOf(ownWindow);
+    if (!x.ok || !win) return;
+    xcb_get_property_cookie_t wmStateCookie = AskProperty(x, win, x.wmState, 8);
+    xcb_get_property_cookie_t netStateCookie = AskProperty(x, win, x.ewmh._NET_WM_STATE, 1024);
+    const bool managed = Property(x.c, wmStateCookie).reply != nullptr;
+    const Property netState(x.c, netStateCookie);
+    // Every workspace: the desktop number 0xFFFFFFFF, and sticky for window managers that
+    // go by the state.
+    constexpr std::uint32_t kEveryDesktop = 0xFFFFFFFF;
+    if (managed)
+        xcb_ewmh_request_change_wm_desktop(&x.ewmh, x.screen, win, kEveryDesktop,
+                                           XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    else
+        xcb_ewmh_set_wm_desktop(&x.ewmh, win, kEveryDesktop);
+    SetState(x, win, managed, netState, x.ewmh._NET_WM_STATE_STICKY, true);
+    xcb_flush(x.c);
 }
 
 }  // namespace desktop

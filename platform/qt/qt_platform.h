@@ -83,19 +83,25 @@ class RestWatch : public QAbstractNativeEventFilter {
     explicit RestWatch(std::function<void()> wake);
     ~RestWatch() override;
     // Watches the desktop's descriptor (desktop::Host::NextChangeDescriptor), this program's
-    // windows and the wall clock; false, watching nothing, where one of them cannot be watched.
+    // windows, the wall clock and the time zone; false, watching nothing, where one of them
+    // cannot be watched.
     bool Begin(int desktopFd);
     void End();
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
   private:
     bool ArmClock();
+    bool WatchZone();
+    // Reads the events of the zone's folder; whether one was of the zone's file.
+    bool ZoneChanged();
     void Wake();
 
     std::function<void()> wake_;
     std::unique_ptr<QSocketNotifier> desktop_;
     std::unique_ptr<QSocketNotifier> clock_;
     int clockFd_ = -1;
+    std::unique_ptr<QSocketNotifier> zone_;
+    int zoneFd_ = -1;
     bool watching_ = false;
     bool filtering_ = false;
 };

@@ -86,10 +86,12 @@ QtWindow::QtWindow(const WindowDesign& design, desktop::Host& desktop)
 }
 
 void QtWindow::SetTopMost(bool topmost) {
-    // The band and the rectangle as for any window, through the window API; then Qt shows and
-    // activates its window, so that it knows the window is visible (a window mapped behind its
-    // back is never painted).
+    // The band and the rectangle as for any window, through the window API, and every workspace,
+    // so that the bar stays in sight whatever the user switches to; then Qt shows and activates
+    // its window, so that it knows the window is visible (a window mapped behind its back is
+    // never painted).
     ChangeBand(handle_, topmost, 0);
+    desktop_.KeepOnEveryWorkspace(reinterpret_cast<std::uintptr_t>(handle_));
     widget_.show();
     widget_.activateWindow();
 }

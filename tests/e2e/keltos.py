@@ -28,8 +28,9 @@ def binary():
 class Keltos:
     """The program running in `session`; `window` is its top-level X window."""
 
-    def __init__(self, session, env=None, ignore=()):
-        """`ignore`: signals the program starts with ignored, as a shell's background job."""
+    def __init__(self, session, env=None, ignore=(), wrap=()):
+        """`env`: variables over the session's (None: unset); `ignore`: signals the program
+        starts with ignored, as a shell's background job; `wrap`: a command that runs it."""
         self.session = session
         self.log = open_log("keltos-stderr")
 
@@ -37,7 +38,8 @@ class Keltos:
             for number in ignore:
                 signal.signal(number, signal.SIG_IGN)
 
-        self.process = subprocess.Popen([binary()], env=session.env(**(env or {})),
+        environment = {k: v for k, v in session.env(**(env or {})).items() if v is not None}
+        self.process = subprocess.Popen([*wrap, binary()], env=environment,
                                         stdout=self.log, stderr=self.log, preexec_fn=ignored)
         try:
             self.window = session.wait_for(self._find, 10, "the KELTOS window")

@@ -109,7 +109,15 @@ class Docking(BarTest):
         self.assert_docks_on(second)
         self.keltos.click("btnStart")
         s.wait_for(lambda: self.keltos.title() != "KELTOS - 00:00:00", 3, "the bar to count")
-        second.close()
+        # Another workspace, and a window there: the bar shows on it too and docks.
+        s.run("wmctrl", "-s", "1")
+        self.addCleanup(s.run, "wmctrl", "-s", "0")
+        third = s.open_window("Third", 200, 300, 600, 300)
+        third.activate()
+        self.assert_docks_on(third)
+        self.assertIn("IsViewable", s.run("xwininfo", "-id", str(self.keltos.window)))
+        for window in (second, third):
+            window.close()
 
 
 class WithASwaySocketLeftOver(Docking):

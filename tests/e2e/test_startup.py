@@ -3,10 +3,15 @@
 import datetime
 import os
 import subprocess
+import tempfile
+import time
 import unittest
+import zoneinfo
 
 from keltos import IDLE, RUNNING, BarTest, Keltos, artifacts, binary
-from xsession import XSession
+from xsession import XSession, require
+
+ZONES = "/usr/share/zoneinfo"
 
 
 class StartUp(BarTest):
@@ -64,6 +69,46 @@ class StartUp(BarTest):
         self.assertEqual(k.title(), "KELTOS - 00:00:01", "START counts from a banked total")
         k.click("btnReset")
         self.wait_for_controls("RESET", enabled=IDLE)
+
+
+class AcrossATimeZoneChange(BarTest):
+    """The bar with an /etc of its own (overlaid in a mount namespace), its zone from
+    /etc/localtime: the label follows the link changed while the docking tick rests."""
+
+    session_options = dict(accessibility=True)
+
+    def setUp(self):
+        self.session = XSession(**self.session_options)
+        self.addCleanup(self.session.stop)
+        self.session.start()
+        folder = tempfile.TemporaryDirectory(prefix="keltos-etc-")
+        self.addCleanup(folder.cleanup)
+        upper, work = (os.path.join(folder.name, d) for d in ("upper", "work"))
+        os.makedirs(upper)
+        os.makedirs(work)
+        os.symlink(f"{ZONES}/Etc/UTC", os.path.join(upper, "localtime"))
+        overlay = f"mount -t overlay overlay -o lowerdir=/etc,upperdir={upper},workdir={work} /etc"
+        wrap = [require("unshare", "util-linux"), "--mount", "--propagation", "private",
+                "/bin/sh", "-c", overlay + ' && exec "$0"']
+        self.keltos = Keltos(self.session, env={"TZ": None}, wrap=wrap)
+        self.addCleanup(self.keltos.stop)
+
+    def label(self):
+        return next(c["name"] for c in self.controls().values() if c["role"] == "label")
+
+    def test_the_label_follows_within_a_second(self):
+        s = self.session
+        # Past the first ticks, after which the docking tick rests while nothing changes.
+        time.sleep(3)
+        for zone in ("Asia/Kolkata", "America/St_Johns"):
+            # Clear of the minute's last seconds, when the label is written anyway.
+            s.wait_for(lambda: datetime.datetime.now().second < 50, 15, "the minute's start")
+            subprocess.run([require("nsenter", "util-linux"), "--target",
+                            str(self.keltos.process.pid), "--mount", "ln", "-sfn",
+                            f"{ZONES}/{zone}", "/etc/localtime"], check=True)
+            local = zoneinfo.ZoneInfo(zone)
+            s.wait_for(lambda: self.label() == datetime.datetime.now(local).strftime(
+                " %m/%d %H:%M"), 1.5, f"the label in {zone}")
 
 
 class WithoutDisplay(unittest.TestCase):

@@ -1,8 +1,9 @@
 // KELTOS's GNOME Shell extension through both of its entries (the script that GNOME Shell 43 and
-// 44 load, the ES module of 45 on), each enabled and disabled inside gjs against a stand-in for
-// the shell's display, monitors and windows, on a session bus of its own:
-//   dbus-run-session -- gjs -m entries_test.js ENTRIES_DIR
-// ENTRIES_DIR holds shell43/extension.js and shell45/extension.js as the build makes them.
+// 44 load, the ES module of 45 on), each loaded from the one extension folder the way its shell
+// loads it, then enabled and disabled inside gjs against a stand-in for the shell's display,
+// monitors and windows, on a session bus of its own:
+//   dbus-run-session -- gjs -m entries_test.js EXTENSION_DIR
+// EXTENSION_DIR is the extension's folder as the build makes it and make install installs it.
 //
 // The programs that ask the extension are real processes on that bus: "KELTOS" is a copy of gjs
 // named keltos, "another program" is gjs itself; both run the same client script, which asks to
@@ -190,15 +191,18 @@ function owner() {
     }
 }
 
-async function load(entries, shell) {
+async function load(extensionDir, shell) {
     if (shell === 'shell43') {
-        imports.searchPath.unshift(entries);
-        return imports.shell43.extension.init();
+        // As GNOME Shell 43 and 44 do: an importer over the extensions' folder, the extension's
+        // `extension` from it, and init().
+        const folder = Gio.File.new_for_path(extensionDir);
+        imports.searchPath.unshift(folder.get_parent().get_path());
+        return imports[folder.get_basename()].extension.init();
     }
     // The shell's own Extension class is a resource of gnome-shell; a stand-in takes its place.
     const dir = `${scratch}/${shell}-${GLib.get_monotonic_time()}`;
     GLib.mkdir_with_parents(dir, 0o700);
-    const [, bytes] = GLib.file_get_contents(`${entries}/${shell}/extension.js`);
+    const [, bytes] = GLib.file_get_contents(`${extensionDir}/extension.js`);
     const text = new TextDecoder().decode(bytes).replace(
         'resource:///org/gnome/shell/extensions/extension.js', './shell_extension.js');
     GLib.file_set_contents(`${dir}/extension.js`, text);
@@ -208,7 +212,7 @@ async function load(entries, shell) {
     return new module.default({uuid: 'keltos-focus@keltos.github.io'});
 }
 
-async function exercise(entries, row, programs) {
+async function exercise(extensionDir, row, programs) {
     const {entry, mutterScales} = row;
     const scaled = n => mutterScales ? n : 1;
     mutter.xwaylandScale = 2;
@@ -231,7 +235,7 @@ async function exercise(entries, row, programs) {
     const followed = () => display.connected + monitors.connected + first.connected +
         second.connected;
 
-    const extension = await load(entries, entry);
+    const extension = await load(extensionDir, entry);
     extension.enable();
     until(owner, `the extension to own ${NAME}`);
     check(followed() === 0, 'something is followed while no KELTOS is registered');
@@ -323,8 +327,8 @@ async function exercise(entries, row, programs) {
     print(`ok ${entry}${mutterScales ? ' (mutter scales X11 clients)' : ''}`);
 }
 
-const entries = ARGV[0] ?? '';
-// The test's files: the entries as modules, the client script, the stand-in KELTOS.
+const extensionDir = ARGV[0] ?? '';
+// The test's files: the ES entry as a module, the client script, the stand-in KELTOS.
 const scratch = GLib.dir_make_tmp('keltos-entries-XXXXXX');
 let failed = false;
 try {
@@ -338,7 +342,7 @@ try {
         Gio.FileCopyFlags.NONE, null, null);
     GLib.file_set_contents(programs.script, CLIENT);
     for (const row of ROWS)
-        await exercise(entries, row, programs);
+        await exercise(extensionDir, row, programs);
 } catch (e) {
     printerr(`FAIL: ${e}\n${e.stack ?? ''}`);
     failed = true;

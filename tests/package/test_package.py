@@ -29,7 +29,7 @@ FILES = ["usr/bin/keltos", "usr/share/applications/keltos.desktop",
          "usr/share/doc/keltos/copyright", "usr/share/doc/keltos/changelog.gz"]
 # KELTOS's GNOME Shell extension; users turn it on by this folder's name.
 FILES += [f"usr/share/gnome-shell/extensions/keltos-focus@keltos.github.io/{name}"
-          for name in ("extension.js", "metadata.json")]
+          for name in ("extension.js", "extension/__init__.js", "metadata.json")]
 
 
 def png_size(path):
