@@ -1,6 +1,7 @@
 #include "desktop/reported_foreground.h"
 
 #include <cmath>
+#include <limits>
 #include <string_view>
 
 #include "desktop/utf8.h"
@@ -35,8 +36,13 @@ std::string FirstCharacters(const std::string& title) {
 
 bool ReportedForeground::Accept(const WindowReport& report) {
     if (report.serial != 0) {
-        if (report.serial <= lastSerial_) return false;
-        lastSerial_ = report.serial;
+        if (report.serial > std::numeric_limits<std::uint64_t>::max() - serialBase_) {
+            Forget();
+            return false;
+        }
+        const std::uint64_t serial = serialBase_ + report.serial;
+        if (serial <= lastSerial_) return false;
+        lastSerial_ = serial;
     }
     const bool wellFormed = Usable(report.x) && Usable(report.y) && Usable(report.width) &&
                             Usable(report.height) && report.width >= 1 && report.height >= 1;

@@ -32,6 +32,9 @@ class ReportedForeground {
     bool Accept(const WindowReport& report);
     // The channel is gone: no window in front until the next report.
     void Forget();
+    // The channel numbers its reports anew from 1 (a script loaded again): each of them counts
+    // on from every report seen before, taken or not, so that none is taken for an old one.
+    void Renumber() { serialBase_ = lastSerial_; }
     // How many of XWayland's pixels (the X11 coordinates the bar is placed in) one of the
     // desktop's logical pixels spans: frames are reported in logical pixels and answered times
     // this. 1 where the desktop gives X11 clients its logical coordinates. A factor that is not
@@ -54,6 +57,7 @@ class ReportedForeground {
     bool Current(WindowId window) const { return id_ != 0 && window == id_; }
 
     std::uint64_t lastSerial_ = 0;
+    std::uint64_t serialBase_ = 0;  // added to the channel's own numbers
     std::string desktopId_;  // the desktop's own name for the window in front
     WindowId id_ = 0;        // 0: no window in front
     WindowId nextId_ = kFirstId;

@@ -46,7 +46,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
-#include <limits>
 #include <memory>
 
 #include "desktop/channel_desktop.h"
@@ -99,10 +98,6 @@ class KWinDesktop : public ChannelDesktop {
     QString runtimeDir_;
     QString scriptName_;
     QString scriptPath_;  // empty once the script has been let go of
-    // Every loaded script numbers its reports from 1; those of a later load count on from the
-    // highest number taken before, so that they are never taken for old ones.
-    std::uint64_t serialBase_ = 0;
-    std::uint64_t lastSerial_ = 0;
     bool said_ = false;
     // The parent of this provider's Qt objects, and the context of its connections: they go with
     // it.
@@ -211,7 +206,8 @@ void KWinDesktop::Load(bool again) {
              } else if (!number || id < 0) {
                  Say(QStringLiteral("KWin refused the script"));
              } else {
-                 serialBase_ = lastSerial_;
+                 // Every loaded script numbers its reports from 1.
+                 reported_.Renumber();
                  // Runs every script that is loaded and not yet running: this one. Running it
                  // through its own D-Bus object could start another: KWin numbers scripts by how
                  // many are loaded, so a number can belong to two after one was unloaded.
@@ -245,13 +241,11 @@ void KWinDesktop::ReadScale() {
 void KWinDesktop::Take(const QString& text) {
     if (scriptPath_.isEmpty()) return;
     const QByteArray utf8 = text.toUtf8();
-    auto report = ParseReport({utf8.constData(), size_t(utf8.size())});
-    if (!report || report->serial > std::numeric_limits<std::uint64_t>::max() - serialBase_) {
+    const auto report = ParseReport({utf8.constData(), size_t(utf8.size())});
+    if (report)
+        reported_.Accept(*report);
+    else
         reported_.Forget();
-        return;
-    }
-    report->serial += serialBase_;
-    if (reported_.Accept(*report) && report->serial > lastSerial_) lastSerial_ = report->serial;
 }
 
 void KWinDesktop::Say(const QString& what) {

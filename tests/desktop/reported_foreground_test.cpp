@@ -84,6 +84,12 @@ TEST(ReportedForeground, AnswersOnlyForTheLatestWindowAndInOrder) {
     reported.Forget();
     EXPECT_EQ(0u, reported.Foreground());
     EXPECT_FALSE(reported.Frame(b));
+    // A channel that numbers anew from 1 (a script loaded again) after a refused report: its
+    // first report is taken, and its numbers keep their order.
+    EXPECT_FALSE(reported.Accept({5, "c", "Bad", 0, 0, 0, 0, false}));
+    reported.Renumber();
+    EXPECT_TRUE(reported.Accept({1, "c", "Shell", 0, 0, 100, 50, false}));
+    EXPECT_FALSE(reported.Accept({1, "c", "Again", 0, 0, 100, 50, false}));
 }
 
 }  // namespace
