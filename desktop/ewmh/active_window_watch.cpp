@@ -24,6 +24,10 @@ xcb_window_t ActiveWindowWatch::Active() {
     ReadEvents(true);
     if (!stale_) return active_;
     stale_ = false;
+    // The active window was taken into another frame (a window manager that restarted, say):
+    // the windows it sits in now are watched, before the questions.
+    if (reframed_ && active_) Watch(active_);
+    reframed_ = false;
     // The question about the window in front travels with the questions about the one that was
     // in front last time: when it still is, one round trip answers everything.
     const xcb_get_property_cookie_t activeCookie = xcb_ewmh_get_active_window(&x.ewmh, x.screen);
@@ -66,7 +70,9 @@ void ActiveWindowWatch::ReadEvents(bool fromSocket) {
     while (xcb_generic_event_t* raw =
                fromSocket ? xcb_poll_for_event(x.c) : xcb_poll_for_queued_event(x.c)) {
         const ReplyPtr<xcb_generic_event_t> event(raw);
-        if (BearsOnAnswers(*event)) stale_ = true;
+        if (!BearsOnAnswers(*event)) continue;
+        stale_ = true;
+        reframed_ = reframed_ || (event->response_type & 0x7f) == XCB_REPARENT_NOTIFY;
     }
     if (xcb_connection_has_error(x.c)) x.ok = false;
 }

@@ -6,9 +6,10 @@
 // wakes the program. So the answers are kept, and the X server is asked to say when they may
 // have changed: a PropertyNotify of _NET_ACTIVE_WINDOW on the root window; of the title, state or
 // frame properties on the active window; a ConfigureNotify, ReparentNotify, UnmapNotify or
-// DestroyNotify of that window or of any window it sits in (its frame). Those events wait in the
-// connection until the next tick reads them without blocking; only then, and only when one of
-// them bears on the answers, is the X server asked again, in one round trip.
+// DestroyNotify of that window or of any window it sits in (its frame; the windows it sits in are
+// watched anew when one of them is reparented). Those events wait in the connection until the
+// next tick reads them without blocking; only then, and only when one of them bears on the
+// answers, is the X server asked again, in one round trip.
 #pragma once
 
 #include <vector>
@@ -37,6 +38,7 @@ class ActiveWindowWatch {
 
     Connection& x_;
     bool stale_ = true;
+    bool reframed_ = false;  // a window of the chain was reparented since it was watched
     bool rootWatched_ = false;
     xcb_window_t active_ = XCB_NONE;
     std::vector<xcb_window_t> chain_;  // the active window, then the windows it sits in

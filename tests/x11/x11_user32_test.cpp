@@ -133,6 +133,23 @@ class X11 : public ::testing::Test {
         }
         return false;
     }
+    static bool Readable(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) == 1;
+    }
+    // Asks what the docking tick asks until the window manager has done with the window; then the
+    // descriptor that tells of the next change.
+    int Settle(xcb_window_t front) {
+        int fd = -1;
+        EXPECT_TRUE(WaitFor([&] {
+            RECT r{};
+            GetWindowRect(GetForegroundWindow(), &r);
+            Title(front);
+            fd = windows->NextChangeDescriptor();
+            return fd >= 0 && !Readable(fd, 200);
+        })) << "quiet after asking";
+        return fd;
+    }
     std::string Title(xcb_window_t win, int capacity = 250) {
         std::string buffer(static_cast<std::size_t>(capacity), '\x7F');
         const int n = GetWindowTextA(H(win), buffer.data(), capacity);
@@ -165,22 +182,6 @@ TEST_F(X11, ChangeDescriptorReadableOnceTheWindowInFrontChanges) {
     const xcb_window_t behind = Make(400, 60, 300, 200);
     MapAndActivate(behind);
     MapAndActivate(front);
-    const auto readable = [](int fd, int ms) {
-        pollfd p{fd, POLLIN, 0};
-        return ::poll(&p, 1, ms) == 1;
-    };
-    // Asks what the docking tick asks until the window manager has done with the window.
-    const auto settle = [&] {
-        int fd = -1;
-        EXPECT_TRUE(WaitFor([&] {
-            RECT r{};
-            GetWindowRect(GetForegroundWindow(), &r);
-            Title(front);
-            fd = windows->NextChangeDescriptor();
-            return fd >= 0 && !readable(fd, 200);
-        })) << "quiet after asking";
-        return fd;
-    };
     const std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"retitled", [&] { SetProperty(front, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "new"); }},
         {"moved",
@@ -198,16 +199,48 @@ TEST_F(X11, ChangeDescriptorReadableOnceTheWindowInFrontChanges) {
          }},
     };
     for (const auto& [what, change] : changes) {
-        const int fd = settle();
+        const int fd = Settle(front);
         SetProperty(behind, ewmh._NET_WM_NAME, ewmh.UTF8_STRING, "elsewhere");
-        EXPECT_FALSE(readable(fd, 300)) << what << ": a window not in front";
+        EXPECT_FALSE(Readable(fd, 300)) << what << ": a window not in front";
         EXPECT_GE(windows->NextChangeDescriptor(), 0) << what;
         change();
         // The window manager may tell of something else first (another property): quiet again.
         EXPECT_TRUE(WaitFor([&] {
-            return readable(fd, 20) && windows->NextChangeDescriptor() == -1;
+            return Readable(fd, 20) && windows->NextChangeDescriptor() == -1;
         })) << what;
     }
+}
+
+// The window in front taken into a new frame (as by a window manager that restarts) while it
+// stays in front: the new frame is watched, so its moves are seen though nobody tells the window
+// itself. Here the test frames the window itself, in unmanaged frames the window manager leaves
+// alone, and says which window is in front as a window manager would.
+TEST_F(X11, ChangeDescriptorFollowsTheWindowInFrontIntoANewFrame) {
+    const auto frame = [&](int x) {
+        const xcb_window_t f = Make(x, 60, 300, 220);
+        const std::uint32_t unmanaged = 1;
+        xcb_change_window_attributes(c, f, XCB_CW_OVERRIDE_REDIRECT, &unmanaged);
+        xcb_map_window(c, f);
+        return f;
+    };
+    const xcb_window_t first = frame(50);
+    const xcb_window_t window = Make(0, 0, 300, 200);
+    xcb_reparent_window(c, window, first, 0, 20);
+    xcb_map_window(c, window);
+    xcb_ewmh_set_active_window(&ewmh, screenNumber, window);
+    Sync();
+    int fd = Settle(window);
+    const xcb_window_t second = frame(400);
+    xcb_reparent_window(c, window, second, 0, 20);
+    xcb_destroy_window(c, first);
+    Sync();
+    EXPECT_TRUE(WaitFor([&] { return Readable(fd, 20); })) << "reframed";
+    fd = Settle(window);
+    const std::uint32_t to[2] = {420, 90};
+    xcb_configure_window(c, second, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, to);
+    Sync();
+    EXPECT_TRUE(WaitFor([&] { return Readable(fd, 20) && windows->NextChangeDescriptor() == -1; }))
+        << "its new frame moved";
 }
 
 TEST_F(X11, TitlesComeAsUtf8FromEitherPropertyAndFitTheBuffer) {
