@@ -5,6 +5,7 @@
 #   keltos_desktop       the providers themselves, over xcb and Qt's D-Bus (the Qt build only)
 # Included by the top-level CMakeLists.txt on Linux.
 add_library(keltos_desktop_base STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/change_signal.cpp
   ${CMAKE_CURRENT_LIST_DIR}/choice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/reported_foreground.cpp
   ${CMAKE_CURRENT_LIST_DIR}/utf8.cpp)

@@ -58,8 +58,8 @@ class ReportedForeground {
 
     std::uint64_t lastSerial_ = 0;
     std::uint64_t serialBase_ = 0;  // added to the channel's own numbers
-    std::string desktopId_;  // the desktop's own name for the window in front
-    WindowId id_ = 0;        // 0: no window in front
+    std::string desktopId_;         // the desktop's own name for the window in front
+    WindowId id_ = 0;               // 0: no window in front
     WindowId nextId_ = kFirstId;
     std::string title_;
     double x_ = 0, y_ = 0, width_ = 0, height_ = 0;  // the frame, in logical pixels

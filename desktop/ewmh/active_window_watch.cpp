@@ -49,14 +49,24 @@ xcb_window_t ActiveWindowWatch::Active() {
     return active_;
 }
 
+void ActiveWindowWatch::Follow(xcb_window_t win) {
+    // What came before is of the window as it was before the caller was told of it.
+    ReadEvents(true);
+    if (!following_ || win != active_ || reframed_) Watch(win);
+    following_ = true;
+    reframed_ = false;
+    stale_ = false;
+    active_ = win;
+}
+
 const WindowReplies* ActiveWindowWatch::RepliesFor(xcb_window_t win) {
-    if (!win || win != active_) return nullptr;
+    if (!win || win != active_ || following_) return nullptr;
     ReadEvents(false);
     return stale_ ? nullptr : &replies_;
 }
 
 bool ActiveWindowWatch::Unchanged() {
-    if (!rootWatched_) return false;
+    if (!rootWatched_ && !following_) return false;
     ReadEvents(true);
     return Usable(x_) && !stale_;
 }

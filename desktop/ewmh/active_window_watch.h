@@ -24,6 +24,9 @@ class ActiveWindowWatch {
 
     // The active window (XCB_NONE for none); what is known of it is then current.
     xcb_window_t Active();
+    // Watches `win` from now on in place of the active window, as another (a desktop's channel)
+    // says it is in front; what it says of it is current now. Nothing of it is kept here.
+    void Follow(xcb_window_t win);
     // What is known of `win` if it is the active window and no event since said otherwise;
     // else null, and the caller asks.
     const WindowReplies* RepliesFor(xcb_window_t win);
@@ -38,7 +41,8 @@ class ActiveWindowWatch {
 
     Connection& x_;
     bool stale_ = true;
-    bool reframed_ = false;  // a window of the chain was reparented since it was watched
+    bool following_ = false;  // the window watched is the one Follow was given
+    bool reframed_ = false;   // a window of the chain was reparented since it was watched
     bool rootWatched_ = false;
     xcb_window_t active_ = XCB_NONE;
     std::vector<xcb_window_t> chain_;  // the active window, then the windows it sits in

@@ -56,7 +56,7 @@ bool SetState(Connection& x, xcb_window_t win, bool managed, const Property& net
                             32, static_cast<std::uint32_t>(states.size()), states.data()));
 }
 
-class EwmhDesktop : public Desktop {
+class EwmhDesktop : public X11Desktop {
   public:
     ~EwmhDesktop() override { Disconnect(x_); }
 
@@ -69,6 +69,9 @@ class EwmhDesktop : public Desktop {
     bool Minimized(WindowId window) override;
     bool Place(WindowId window, const Placement& placement) override;
     void KeepOnEveryWorkspace(WindowId ownWindow) override;
+    void Follow(WindowId window) override {
+        if (X().ok) watch_.Follow(WindowOf(window));
+    }
     int NextChangeDescriptor() override {
         return watch_.Unchanged() ? xcb_get_file_descriptor(x_.c) : -1;
     }
@@ -95,7 +98,7 @@ class EwmhDesktop : public Desktop {
 
 }  // namespace
 
-std::unique_ptr<Desktop> MakeEwmhDesktop() {
+std::unique_ptr<X11Desktop> MakeEwmhDesktop() {
     return std::make_unique<EwmhDesktop>();
 }
 

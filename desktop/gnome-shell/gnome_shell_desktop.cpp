@@ -29,6 +29,7 @@
 #include <QVariantMap>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "desktop/channel_desktop.h"
 
@@ -82,8 +83,9 @@ class FocusChannel : public QObject {
     Q_OBJECT
 
   public:
-    explicit FocusChannel(ReportedForeground& reported)
-        : reported_(reported), bus_(QDBusConnection::sessionBus()) {
+    // `take` gets each report with the scale it carries; `lose` is called when the extension goes.
+    FocusChannel(std::function<void(const WindowReport&, double)> take, std::function<void()> lose)
+        : take_(std::move(take)), lose_(std::move(lose)), bus_(QDBusConnection::sessionBus()) {
         if (!bus_.isConnected()) {
             SayOnce(QStringLiteral("no session bus: ") + bus_.lastError().message());
             return;
@@ -99,11 +101,15 @@ class FocusChannel : public QObject {
             new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
                 [this](const QString&, const QString&, const QString& newOwner) {
-                    reported_.Forget();
+                    registered_ = false;
+                    lose_();
                     if (!newOwner.isEmpty()) Register();
                 });
         Register();
     }
+
+    // Whether the extension has taken this process: it then reports every change.
+    bool Registered() const { return registered_; }
 
   private slots:
     void FocusChanged(qulonglong serial, const QString& id, const QString& title, int x, int y,
@@ -140,6 +146,7 @@ class FocusChannel : public QObject {
                         SayOnce(reply.error().message());
                     return;
                 }
+                registered_ = true;
                 Take(reply.argumentAt<0>(), reply.argumentAt<1>(), reply.argumentAt<2>(),
                      reply.argumentAt<3>(), reply.argumentAt<4>(), reply.argumentAt<5>(),
                      reply.argumentAt<6>(), reply.argumentAt<7>(), reply.argumentAt<8>());
@@ -158,21 +165,30 @@ class FocusChannel : public QObject {
         report.width = width;
         report.height = height;
         report.minimized = minimized;
-        // The scale of a report that is taken (not one older than the last): a scale that is
-        // no number of pixels is not believed, and the one before stays.
-        if (reported_.Accept(report)) reported_.SetScale(scale);
+        take_(report, scale);
     }
 
-    ReportedForeground& reported_;
+    std::function<void(const WindowReport&, double)> take_;
+    std::function<void()> lose_;
     QDBusConnection bus_;
+    bool registered_ = false;
     bool said_ = false;
 };
 
 class GnomeShellDesktop final : public ChannelDesktop {
   public:
-    GnomeShellDesktop() : channel_(reported_) {}
+    GnomeShellDesktop()
+        : channel_(
+              [this](const WindowReport& report, double scale) {
+                  // The scale of a report that is taken (not one older than the last): a scale
+                  // that is no number of pixels is not believed, and the one before stays.
+                  if (Take(report)) Rescale(scale);
+              },
+              [this] { Lose(); }) {}
 
   private:
+    bool Listening() const override { return channel_.Registered(); }
+
     FocusChannel channel_;
 };
 

@@ -76,10 +76,11 @@ class KWinDesktop : public ChannelDesktop {
 
     void End() override { Unload(); }
 
-    // A report from KWin, on the user-interface thread.
-    void Take(const QString& text);
-
   private:
+    // The script runs in the KWin that owns KWin's name now and reports every change.
+    bool Listening() const override { return running_; }
+    // A report from KWin, on the user-interface thread.
+    void TakeReport(const QString& text);
     void KWinIs(const QString& owner);
     void RemoveLeftovers();
     void Load(bool again);
@@ -98,6 +99,7 @@ class KWinDesktop : public ChannelDesktop {
     QString runtimeDir_;
     QString scriptName_;
     QString scriptPath_;  // empty once the script has been let go of
+    bool running_ = false;
     bool said_ = false;
     // The parent of this provider's Qt objects, and the context of its connections: they go with
     // it.
@@ -114,7 +116,8 @@ KWinDesktop::KWinDesktop() {
     bus_.connect(QString(), kKWinrcPath, kKConfigNotify, QStringLiteral("ConfigChanged"), watch,
                  SLOT(Changed(QDBusMessage)));
 
-    receiver_ = new ReportReceiver([this](const QString& text) { Take(text); }, context_.get());
+    receiver_ =
+        new ReportReceiver([this](const QString& text) { TakeReport(text); }, context_.get());
     if (!bus_.registerVirtualObject(kReportPath, receiver_)) {
         Say(QStringLiteral("the path %1 is taken on the session bus").arg(kReportPath));
         return;
@@ -159,7 +162,8 @@ void KWinDesktop::KWinIs(const QString& owner) {
     kwin_ = owner;
     ++generation_;
     receiver_->SetKWin(owner);
-    reported_.Forget();
+    running_ = false;
+    Lose();
     if (!owner.isEmpty()) Load(false);
 }
 
@@ -212,9 +216,11 @@ void KWinDesktop::Load(bool again) {
                  // through its own D-Bus object could start another: KWin numbers scripts by how
                  // many are loaded, so a number can belong to two after one was unloaded.
                  Call(kKWinService, kScriptingPath, kScripting, QStringLiteral("start"), {},
-                      [this](const QDBusMessage& started) {
+                      [this, generation](const QDBusMessage& started) {
                           if (started.type() == QDBusMessage::ErrorMessage)
                               Say(started.errorMessage());
+                          else if (generation == generation_)
+                              running_ = true;
                       });
              }
          });
@@ -231,21 +237,22 @@ void KWinDesktop::Unload() {
     bus_.unregisterObject(kReportPath);
     QFile::remove(scriptPath_);
     scriptPath_.clear();
-    reported_.Forget();
+    running_ = false;
+    Lose();
 }
 
 void KWinDesktop::ReadScale() {
-    reported_.SetScale(ReadXwaylandScale());  // a number that is no scale leaves the last
+    Rescale(ReadXwaylandScale());  // a number that is no scale leaves the last
 }
 
-void KWinDesktop::Take(const QString& text) {
+void KWinDesktop::TakeReport(const QString& text) {
     if (scriptPath_.isEmpty()) return;
     const QByteArray utf8 = text.toUtf8();
     const auto report = ParseReport({utf8.constData(), size_t(utf8.size())});
     if (report)
-        reported_.Accept(*report);
+        Take(*report);
     else
-        reported_.Forget();
+        Lose();
 }
 
 void KWinDesktop::Say(const QString& what) {

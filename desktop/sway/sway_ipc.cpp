@@ -56,7 +56,7 @@ struct Visit {
 
 // The report for the focused node. A window is a leaf container; the focus on a workspace, an
 // output or a split container is no window.
-bool Describe(const Visit& visit, WindowReport& report) {
+bool Describe(const Visit& visit, WindowReport& report, std::uint32_t& x11Window) {
     const Json& node = *visit.node;
     const auto type = node.find("type");
     if (type == node.end() || !type->is_string()) return false;
@@ -99,6 +99,12 @@ bool Describe(const Visit& visit, WindowReport& report) {
     // the tree, hidden (visible false), and is never to be followed.
     const auto visible = node.find("visible");
     report.minimized = visible != node.end() && visible->is_boolean() && !visible->get<bool>();
+    // An XWayland window carries its X11 id; a native one has none (null).
+    const Json* window = Number(node, "window");
+    x11Window =
+        window && window->is_number_unsigned() && window->get<std::uint64_t>() <= 0xFFFFFFFFu
+            ? static_cast<std::uint32_t>(window->get<std::uint64_t>())
+            : 0;
     return true;
 }
 
@@ -144,8 +150,17 @@ Framer::Status Framer::Next(Message& message) {
     return Status::Broken;
 }
 
-bool FocusedWindow(std::string_view tree, WindowReport& report) {
+bool Succeeded(std::string_view reply) {
+    const Json root = Json::parse(reply, nullptr, false);
+    if (!root.is_object()) return false;
+    const auto success = root.find("success");
+    return success != root.end() && success->is_boolean() && success->get<bool>();
+}
+
+bool FocusedWindow(std::string_view tree, WindowReport& report, std::uint32_t* x11Window) {
     report = WindowReport{};
+    std::uint32_t x11 = 0;
+    if (x11Window) *x11Window = 0;
     // JSON's structure is ASCII, so repairing the text's bytes changes only what is inside
     // strings; each invalid byte grows to at most 3.
     const Json root = Json::parse(SanitizeUtf8(tree, tree.size() * 3), nullptr, false);
@@ -160,7 +175,11 @@ bool FocusedWindow(std::string_view tree, WindowReport& report) {
         const auto focused = node.find("focused");
         if (focused != node.end()) {
             if (!focused->is_boolean()) return false;
-            if (focused->get<bool>()) return Describe(visit, report);
+            if (focused->get<bool>()) {
+                const bool described = Describe(visit, report, x11);
+                if (x11Window) *x11Window = x11;
+                return described;
+            }
         }
         const Json* nodes = nullptr;
         const Json* floating = nullptr;

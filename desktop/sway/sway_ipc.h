@@ -16,6 +16,7 @@
 
 namespace desktop::sway {
 
+constexpr std::uint32_t kSubscribe = 2;
 constexpr std::uint32_t kGetTree = 4;
 constexpr std::size_t kHeaderSize = 14;
 // Far beyond any tree a desktop holds (a few KB per window).
@@ -44,12 +45,16 @@ class Framer {
     bool broken_ = false;
 };
 
+// Whether the reply to a SUBSCRIBE (or a RUN_COMMAND) says it succeeded: {"success": true}.
+bool Succeeded(std::string_view reply);
+
 // The focused window of a GET_TREE reply: its container id, title (the first five characters
 // are all that is kept later) and its outer rectangle, the container with its title bar. The
 // report's id is empty when the focus is on no window (an empty workspace, a surface outside
 // the tree). False when the reply is not such a tree (malformed JSON, wrong types): the caller
-// then has no foreground window either. Invalid UTF-8 in titles is repaired first, so one
-// window's odd title never hides the focused one.
-bool FocusedWindow(std::string_view tree, WindowReport& report);
+// then has no window in front either. Invalid UTF-8 in titles is repaired first, so one
+// window's odd title never hides the focused one. `x11Window`, where given, gets the focused
+// window's X11 id when it is an XWayland window, else 0.
+bool FocusedWindow(std::string_view tree, WindowReport& report, std::uint32_t* x11Window = nullptr);
 
 }  // namespace desktop::sway

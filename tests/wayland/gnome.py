@@ -248,6 +248,9 @@ class GnomeShell(Desktop):
         return ("global.get_window_actors().map(a => a.meta_window)"
                 f".find(w => w.get_title() === {json.dumps(title)})")
 
+    def move(self, session, title, x, y):
+        self.eval(session, f"{self.window_js(title)}.move_frame(true, {x}, {y})")
+
     def focus(self, session, title):
         self.eval(session, f"Main.activateWindow({self.window_js(title)}, "
                            "global.get_current_time())")

@@ -274,6 +274,11 @@ class KWin(Desktop):
     def minimize(self, session, title):
         self.query(session, f"find({json.dumps(title)}).minimized = true;")
 
+    def move(self, session, title, x, y):
+        self.query(session, f"""
+            var w = find({json.dumps(title)}), g = w.frameGeometry;
+            w.frameGeometry = {{x: {x}, y: {y}, width: g.width, height: g.height}};""")
+
     def frame(self, session, title):
         answer = self.query(session, f"var w = find({json.dumps(title)}); return w && frame(w);")
         return tuple(answer) if answer else None

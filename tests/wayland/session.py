@@ -68,6 +68,14 @@ class Desktop:
     def minimize(self, session, title):
         raise NotImplementedError
 
+    # The window moved by the desktop's own command in the resting case: one the desktop tells
+    # KELTOS about when it moves.
+    moved_window = "Mail B"
+
+    def move(self, session, title, x, y):
+        """Moves the window with this title to (x, y) by the desktop's own command."""
+        raise NotImplementedError
+
     def frame(self, session, title):
         """(x, y, width, height) of the window's frame as the compositor places it, in its
         global coordinates (title bar included)."""

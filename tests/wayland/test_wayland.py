@@ -12,6 +12,7 @@ row whose scale changes while KELTOS runs docks in the pixels the bar was drawn 
 take Xft.dpi once, at start).
 """
 
+import datetime
 import json
 import os
 import re
@@ -154,6 +155,29 @@ class DockingCases:
         self.desktop.focus(self.session, LOOKALIKE)
         time.sleep(2 * TICK + 0.5)
         self.assertEqual(self.expected(B), self.position())
+
+    def test_follows_a_window_moved_by_the_desktop_while_it_rests(self):
+        title = self.desktop.moved_window
+        self.dock_on(title)
+        x, y, _, _ = self.desktop.frame(self.session, title)
+        try:
+            # Moved once (on sway: floating from now on), then left alone: the docking tick rests
+            # until the next change, or the minute's last second, which the move keeps clear of.
+            self.desktop.move(self.session, title, x + 30, y + 20)
+            wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1, "docked")
+            time.sleep(3 * TICK)
+            wait_for(lambda: datetime.datetime.now().second < 50, 15, "the minute's start")
+            moved = (x + 80, y + 60)
+            self.desktop.move(self.session, title, *moved)
+            wait_for(lambda: tuple(self.desktop.frame(self.session, title)[:2]) == moved, 5,
+                     f"{self.desktop.name} to move the window")
+            wait_for(lambda: self.position() == self.expected(title), 2 * TICK + 1,
+                     f"the bar on the moved '{title}' at {self.expected(title)} "
+                     f"(it is at {self.position()})")
+        finally:
+            self.desktop.move(self.session, title, x, y)
+            if isinstance(self.desktop, sway.Sway):
+                self.desktop.msg(self.session, f'[title="^{title}$"] floating disable')
 
     def test_minimized_window_is_not_followed(self):
         self.dock_on(A)
@@ -321,16 +345,6 @@ class Gnome(DockingCases, unittest.TestCase):
         ("org.gnome.Shell", "io.github.keltos.Focus.Register", []),
         ("org.gnome.Shell", "io.github.keltos.Focus.GetFocus", []),
     ]
-
-    def test_follows_the_focused_window_as_it_moves(self):
-        self.dock_on(B)
-        x, y, _, _ = self.desktop.frame(self.session, B)
-        self.desktop.eval(self.session, f"{self.desktop.window_js(B)}.move_frame(true, {x + 50}, "
-                          f"{y + 40})")
-        wait_for(lambda: self.desktop.frame(self.session, B)[:2] == [x + 50, y + 40], 5,
-                 "GNOME Shell to move the window")
-        wait_for(lambda: self.position() == self.expected(B), 2 * TICK + 1,
-                 f"the bar on the moved '{B}' at {self.expected(B)} (it is at {self.position()})")
 
     def second_keltos(self, name):
         """Another KELTOS, its bar's window id, and how often its stderr has said how to enable
