@@ -40,6 +40,7 @@ status is 1 when a goal is missed or a desktop could not be measured. Sessions a
 in them are ended however the bench ends.
 """
 
+import glob
 import json
 import os
 import queue
@@ -788,15 +789,14 @@ def settings_from_environment():
 
 
 def gnome_extension_uuid(build):
-    """The UUID of the GNOME Shell extension the build made (its metadata.json)."""
-    for root, _, files in os.walk(build):
-        if "metadata.json" in files and os.path.basename(os.path.dirname(root)) == "gnome-shell":
-            with open(os.path.join(root, "metadata.json")) as f:
-                return json.load(f)["uuid"]
+    """The UUID of the GNOME Shell extension the build made (gnome-shell/UUID/metadata.json)."""
+    for path in sorted(glob.glob(os.path.join(build, "gnome-shell", "*", "metadata.json"))):
+        with open(path) as f:
+            return json.load(f)["uuid"]
     return None
 
 
-def prepare(build):
+def prepare(build, names):
     """What the suites' sessions take from ctest, set from the build."""
     for path in [os.path.join(build, "keltos"), os.path.join(build, "bench", "bench_probe"),
                  os.path.join(build, "bench", "qt_floor")]:
@@ -811,30 +811,35 @@ def prepare(build):
     uuid = gnome_extension_uuid(build)
     if uuid:
         os.environ["KELTOS_GNOME_EXTENSION_UUID"] = uuid
+    elif "gnome" in names:
+        sys.exit(f"bench-wayland: {build} has no GNOME Shell extension (gnome-shell/*/"
+                 "metadata.json); build it with 'make linux'")
 
 
 def end_on_signals():
-    """SIGTERM and SIGHUP end the bench as Ctrl-C does, through every `finally` that stops a
-    session; a second signal while it stops is ignored."""
+    """SIGTERM, SIGHUP and SIGINT (Ctrl-C) end the bench through every `finally` that stops a
+    session; another one while it stops is ignored."""
     def ending(number, _):
         for s in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
             signal.signal(s, signal.SIG_IGN)
+        print(f"bench-wayland: ended by {signal.Signals(number).name}; stopping the session",
+              file=sys.stderr, flush=True)
         raise SystemExit(128 + number)
 
-    for s in (signal.SIGTERM, signal.SIGHUP):
+    for s in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
         signal.signal(s, ending)
 
 
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
     settings = settings_from_environment()
-    prepare(build)
-    end_on_signals()
     known = desktops()
     for name in settings["desktops"]:
         if name not in known:
             sys.exit(f"bench-wayland: no desktop named {name!r} (BENCH_DESKTOPS takes "
                      f"{','.join(known)})")
+    prepare(build, settings["desktops"])
+    end_on_signals()
     runs, switches = settings["runs"], settings["switches"]
     per_run = max(1, -(-switches // runs))
     results = {}
