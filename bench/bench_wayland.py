@@ -49,6 +49,7 @@ import re
 import shutil
 import signal
 import socket
+import statistics
 import struct
 import subprocess
 import sys
@@ -382,12 +383,12 @@ class DesktopBench:
         for title, native, _ in WINDOWS:
             self.session.window(title, native=native)
         for title, _, _ in WINDOWS:
-            wait_for(lambda t=title: self._has(t), 30, f"the window '{title}'")
+            wait_for(lambda t=title: self.has(t), 30, f"the window '{title}'")
         if self.means.places_windows:
             for title, _, (x, y) in WINDOWS:
                 self.means.place(title, x, y)
 
-    def _has(self, title):
+    def has(self, title):
         try:
             return self.means.frame(title) is not None
         except AssertionError:
@@ -465,16 +466,11 @@ class WaylandRun(measure.Figures):
         finally:
             self.s.end(watcher)
         for name, (x, y) in FLOOR_PLACES.items():
-            wait_for(lambda n=name: self._has(FLOOR_TITLES[n]), 15, f"the desktop to have {name}")
+            wait_for(lambda n=name: self.b.has(FLOOR_TITLES[n]), 15,
+                     f"the desktop to have {name}")
             self.means.place(FLOOR_TITLES[name], x, y)
 
-    def _has(self, title):
-        try:
-            return self.means.frame(title) is not None
-        except AssertionError:
-            return False
-
-    def measure(self, phase, during=None):
+    def phase(self, phase, during=None):
         extra = self.measure_phase(phase, self.procs, self.seconds, THREADS_SHOWN, during)
         self.in_front[phase] = self.means.focused()
         return extra
@@ -486,15 +482,15 @@ class WaylandRun(measure.Figures):
         bar = self.windows["keltos"]
         self.b.dock_on(WORK, bar)
         time.sleep(2)
-        self.measure("Idle native")
+        self.phase("Idle native")
         self.b.dock_on(TERMINAL, bar)
         time.sleep(2)
-        self.measure("Idle X11")
+        self.phase("Idle X11")
         if self.means.focuses_bar:
             self.means.focus(self.s.bar_title(bar))
         self.s.run(*self.probe("click", bar, *TIME_BOX))
         time.sleep(CARET_REST)
-        self.measure("Focused")
+        self.phase("Focused")
         self.running(bar)
         self.dock_switches(bar)
 
@@ -510,7 +506,7 @@ class WaylandRun(measure.Figures):
                 self.procs[name].send_signal(signal.SIGUSR1)
             self.means.focus(WORK)
             time.sleep(max(0.0, SETTLE - 0.3))
-            self.measure("Running")
+            self.phase("Running")
             out, _ = readout.communicate(timeout=30)
         finally:
             self.s.end(readout)
@@ -673,7 +669,6 @@ def figures_table(bench):
 
 def sway_windows_table(bench):
     """KELTOS, sway and XWayland idle at each window count: (lines, goals)."""
-    import statistics
     runs = bench.sway_runs
     counts = bench.settings["sway_windows"]
     first, last = counts[0], counts[-1]
