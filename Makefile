@@ -6,6 +6,8 @@
 # make win32       KELTOS.exe for 32-bit Windows and its Wine probe, in build/win32 (mingw-w64)
 # make fuzz        the title decoding and comparison under libFuzzer, ASan and UBSan (FUZZ_SECONDS)
 # make bench       KELTOS beside xclock and a Qt and an Xlib floor (BENCH_SECONDS, BENCH_RUNS)
+# make bench-wayland  the same in the Wayland suites' headless sessions, beside xclock and the Qt
+#                  floor under XWayland (BENCH_DESKTOPS=kwin,gnome,sway, BENCH_SWAY_WINDOWS=5,50)
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # Where the builds go: BUILD/linux, BUILD/win32, BUILD/asan, BUILD/fuzz.
@@ -16,7 +18,7 @@ DEBIAN13 ?= $(if $(filter 12,$(RELEASE)),1,0)
 DEPS = scripts/install-deps.sh
 CTEST = ctest --output-on-failure
 
-.PHONY: all deps deps-test linux linux-only win32 asan fuzz bench run test test-linux debian13 install \
+.PHONY: all deps deps-test linux linux-only win32 asan fuzz bench bench-wayland run test test-linux debian13 install \
         package clean
 
 all: linux win32
@@ -57,6 +59,10 @@ fuzz:
 bench: linux
 	@$(DEPS) bench
 	python3 bench/bench.py $(BUILD)/linux
+
+bench-wayland: linux
+	@$(DEPS) bench
+	python3 bench/bench_wayland.py $(BUILD)/linux
 
 run: linux-only
 	@# GNOME on Wayland tells KELTOS the focused window only through KELTOS's extension.

@@ -18,10 +18,8 @@ max over the runs and each median's ratio to each reference's, then the goals; t
 is 1 when one is missed.
 """
 
-import glob
 import os
 import signal
-import statistics
 import subprocess
 import sys
 import time
@@ -29,6 +27,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 from xsession import XSession, require  # noqa: E402
+
+import measure  # noqa: E402
 
 START_BUTTON = (171, 8)  # the middle of START in the bar, in pixels at 96 DPI
 TIME_BOX = (108, 9)  # the middle of the time box
@@ -50,66 +50,15 @@ def programs(build):
 REFERENCES = ["xclock", "qt-floor", "xlib-floor"]
 
 
-def tasks(pid):
-    return glob.glob(f"/proc/{pid}/task/*")
-
-
-def cpu_seconds(pid):
-    """CPU time of all threads, from the scheduler's nanosecond counters."""
-    total = 0
-    for task in tasks(pid):
-        try:
-            with open(os.path.join(task, "schedstat")) as f:
-                total += int(f.read().split()[0])
-        except OSError:
-            pass
-    return total / 1e9
-
-
-def switches_by_thread(pid):
-    """Voluntary context switches (sleeps, so wake-ups) of each thread, by the thread's name."""
-    counts = {}
-    for task in tasks(pid):
-        try:
-            with open(os.path.join(task, "comm")) as f:
-                name = f.read().strip()
-            with open(os.path.join(task, "status")) as f:
-                for line in f:
-                    if line.startswith("voluntary_ctxt_switches:"):
-                        counts[name] = counts.get(name, 0) + int(line.split()[1])
-        except OSError:
-            pass
-    return counts
-
-
-def voluntary_switches(pid):
-    return sum(switches_by_thread(pid).values())
-
-
-def memory_mb(pid):
-    """(USS, RSS) in MB from smaps_rollup."""
-    fields = {}
-    with open(f"/proc/{pid}/smaps_rollup") as f:
-        for line in f:
-            parts = line.split()
-            if len(parts) >= 2 and parts[0].endswith(":"):
-                fields[parts[0][:-1]] = int(parts[1])
-    uss = fields.get("Private_Clean", 0) + fields.get("Private_Dirty", 0)
-    return uss / 1024, fields.get("Rss", 0) / 1024
-
-
-class Run:
+class Run(measure.Figures):
     def __init__(self, session, build, seconds, switches):
+        super().__init__()
         self.s = session
         self.build = build
         self.seconds = seconds
         self.switches = switches
         self.procs = {}
         self.windows = {}
-        self.figures = {}  # (figure, program) -> value
-
-    def put(self, figure, program, value):
-        self.figures[(figure, program)] = value
 
     def probe(self, *args, **kw):
         return [os.path.join(self.build, "bench", "bench_probe"), *map(str, args)]
@@ -133,33 +82,10 @@ class Run:
         watcher.wait(10)
 
     def memory(self, phase):
-        for name, proc in self.procs.items():
-            uss, rss = memory_mb(proc.pid)
-            self.put(f"USS {phase} (MB)", name, uss)
-            self.put(f"RSS {phase} (MB)", name, rss)
+        self.record_memory(phase, self.procs)
 
     def measure(self, phase, during=None):
-        before = {n: (cpu_seconds(p.pid), voluntary_switches(p.pid)) for n, p in
-                  self.procs.items()}
-        threads = {n: switches_by_thread(self.procs[n].pid) for n in THREADS_SHOWN}
-        t0 = time.monotonic()
-        extra = during() if during else None
-        time.sleep(max(0.0, self.seconds - (time.monotonic() - t0)))
-        wall = time.monotonic() - t0
-        for name, proc in self.procs.items():
-            if proc.poll() is not None:
-                raise RuntimeError(f"{name} ended during the {phase} phase")
-            cpu, switches = cpu_seconds(proc.pid), voluntary_switches(proc.pid)
-            self.put(f"CPU {phase} (ms/min)", name, (cpu - before[name][0]) * 1000 * 60 / wall)
-            self.put(f"wake-ups {phase} (/s)", name, (switches - before[name][1]) / wall)
-        # Where the wake-ups come from: each thread of the Qt programs (the main thread under
-        # the program's own name; Qt's X event reader is QXcbEventQueue).
-        for name in THREADS_SHOWN:
-            for thread, count in switches_by_thread(self.procs[name].pid).items():
-                self.put(f"  {phase}: {thread[:12]}", name,
-                         (count - threads[name].get(thread, 0)) / wall)
-        self.memory(phase)
-        return extra
+        return self.measure_phase(phase, self.procs, self.seconds, THREADS_SHOWN, during)
 
     def go(self):
         self.start_programs()
@@ -215,41 +141,15 @@ class Run:
 
 
 def table(runs, latencies):
-    figures = []
-    for run in runs:
-        for figure, _ in run.figures:
-            if figure not in figures:
-                figures.append(figure)
-    names = [name for name, _, _ in programs("")]
-    header = (f"{'figure':<26}{'program':<12}{'median':>9}{'min':>9}{'max':>9}"
-              + "".join(f"{'/' + r:>12}" for r in REFERENCES))
-    lines = [header, "-" * len(header)]
-    medians = {}
-    for figure in figures:
-        for name in names:
-            values = [r.figures[(figure, name)] for r in runs if (figure, name) in r.figures]
-            if values:
-                medians[(figure, name)] = statistics.median(values)
-        for name in names:
-            if (figure, name) not in medians:
-                continue
-            values = [r.figures[(figure, name)] for r in runs if (figure, name) in r.figures]
-            m = medians[(figure, name)]
-            ratios = ""
-            for ref in REFERENCES:
-                base = medians.get((figure, ref))
-                ratios += (f"{m / base:>11.2f}x" if base and ref != name else f"{'-':>12}")
-            lines.append(f"{figure:<26}{name:<12}{m:>9.2f}{min(values):>9.2f}"
-                         f"{max(values):>9.2f}{ratios}")
-    lines.append(f"{'docking latency (ms)':<26}{'keltos':<12}"
-                 f"{statistics.median(latencies):>9.1f}{min(latencies):>9.1f}"
-                 f"{max(latencies):>9.1f}   over {len(latencies)} switches")
+    lines, medians = measure.table(runs, [name for name, _, _ in programs("")], REFERENCES)
+    lines.append(measure.spread("docking latency (ms)", "keltos", latencies,
+                                f"over {len(latencies)} switches"))
     return lines, medians
 
 
 def goals(medians, latencies):
     m = lambda figure, name: medians[(figure, name)]  # noqa: E731
-    rows = [
+    return measure.verdicts([
         ("Idle CPU <= xclock's", m("CPU Idle (ms/min)", "keltos"),
          m("CPU Idle (ms/min)", "xclock")),
         ("Idle wake-ups <= Qt floor's + 1/s", m("wake-ups Idle (/s)", "keltos"),
@@ -267,15 +167,7 @@ def goals(medians, latencies):
         ("readout lag <= 250 ms", m("readout lag, max (ms)", "keltos"), 250),
         ("readout never ahead", m("readout ahead (samples)", "keltos"), 0),
         ("docking latency <= 1100 ms", max(latencies), 1100),
-    ]
-    lines = [f"{'goal':<38}{'measured':>10}{'limit':>10}  verdict"]
-    missed = 0
-    for name, value, limit in rows:
-        missed += value > limit
-        lines.append(f"{name:<38}{value:>10.2f}{limit:>10.2f}  "
-                     f"{'met' if value <= limit else 'MISSED'}")
-    lines.append(f"goals: {'all met' if not missed else f'{missed} missed'}")
-    return lines, missed
+    ])
 
 
 def main():

@@ -6,9 +6,13 @@
 //                                    the milliseconds until BAR rests on the new title bar
 //   bench_probe click BAR X Y        clicks BAR at (X, Y)
 //   bench_probe readout BAR X Y SECONDS FRONT
-//                                    clicks BAR at (X, Y), brings FRONT back to the front, then
-//                                    samples BAR's title every 20 ms for SECONDS and prints how
-//                                    late each whole second is shown and whether one came early
+//                                    clicks BAR at (X, Y), brings FRONT back to the front (FRONT
+//                                    0: leaves that to the caller), then samples BAR's title
+//                                    every 20 ms for SECONDS and prints how late each whole
+//                                    second is shown and whether one came early
+//   bench_probe watch BAR            looks where BAR is every 2 ms and prints "SECONDS X Y"
+//                                    each time it has moved (and once at the start), until BAR
+//                                    is gone or the probe is ended
 #include <time.h>
 #include <xcb/xcb.h>
 #include <xcb/xtest.h>
@@ -222,7 +226,7 @@ int Readout(xcb_window_t bar, int cx, int cy, double seconds, xcb_window_t front
     long shownUpTo = 0, ahead = 0, samples = 0;
     double maxAhead = 0;
     while (Now() - start < seconds) {
-        if (!refocused && Now() - start > 0.3) {
+        if (front && !refocused && Now() - start > 0.3) {
             x.Activate(front);
             refocused = true;
         }
@@ -254,6 +258,26 @@ int Readout(xcb_window_t bar, int cx, int cy, double seconds, xcb_window_t front
     return lags.empty() ? 1 : 0;
 }
 
+// Where the bar is, each time it has moved: for a caller that brings windows to the front by
+// the desktop's own means, which X cannot do for a Wayland session's native windows.
+int Watch(xcb_window_t bar) {
+    X x;
+    bool first = true;
+    int lastX = 0, lastY = 0;
+    for (;;) {
+        int bx = 0, by = 0;
+        if (!x.Origin(bar, bx, by)) return 0;
+        if (first || bx != lastX || by != lastY) {
+            std::printf("%.6f %d %d\n", Now(), bx, by);
+            if (std::fflush(stdout) != 0) return 1;
+            first = false;
+            lastX = bx;
+            lastY = by;
+        }
+        Sleep(0.002);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -269,8 +293,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "readout" && argc == 7)
         return Readout(id(2), std::atoi(argv[3]), std::atoi(argv[4]), std::atof(argv[5]), id(6));
+    if (mode == "watch" && argc == 3) return Watch(id(2));
     std::fprintf(stderr,
                  "usage: bench_probe maps PREFIX... | dock BAR A B COUNT | click BAR X Y | "
-                 "readout BAR X Y SECONDS FRONT\n");
+                 "readout BAR X Y SECONDS FRONT | watch BAR\n");
     return 2;
 }
