@@ -60,8 +60,9 @@ bench: linux
 	@$(DEPS) bench
 	python3 bench/bench.py $(BUILD)/linux
 
+# The Wayland sessions are the test suites' own: their packages are the tests'.
 bench-wayland: linux
-	@$(DEPS) bench
+	@$(DEPS) bench test
 	python3 bench/bench_wayland.py $(BUILD)/linux
 
 run: linux-only
