@@ -4,6 +4,8 @@
 #                  Debian 13 root (scripts/debian13.sh)
 # make test-linux  the Linux suites only (unit, X11 end to end, faults, package, Wayland)
 # make win32       KELTOS.exe for 32-bit Windows and its Wine probe, in build/win32 (mingw-w64)
+# make win64       the same for x86_64 in build/win64: what the Wine suites run where 32-bit x86
+#                  programs cannot run (KELTOS_WINE=win32 or win64 picks one, see README)
 # make fuzz        the title decoding and comparison under libFuzzer, ASan and UBSan (FUZZ_SECONDS)
 # make bench       KELTOS beside xclock and a Qt and an Xlib floor (BENCH_SECONDS, BENCH_RUNS)
 JOBS ?= $(shell nproc)
@@ -16,7 +18,7 @@ DEBIAN13 ?= $(if $(filter 12,$(RELEASE)),1,0)
 DEPS = scripts/install-deps.sh
 CTEST = ctest --output-on-failure
 
-.PHONY: all deps deps-test linux linux-only win32 asan fuzz bench run test test-linux debian13 install \
+.PHONY: all deps deps-test linux linux-only win32 win64 asan fuzz bench run test test-linux debian13 install \
         package clean
 
 all: linux win32
@@ -40,6 +42,12 @@ win32:
 	@$(DEPS) build win32
 	cmake -S . -B $(BUILD)/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DKELTOS_PLATFORM=win32 -DKELTOS_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+# Not shipped: the Wine suites' build on machines without 32-bit x86 (tests/wine/wine_build.py).
+win64:
+	@$(DEPS) build win64
+	cmake -S . -B $(BUILD)/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DKELTOS_PLATFORM=win32 -DKELTOS_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD)/win64 -j $(JOBS)
 
 asan:
 	@$(DEPS) build test
