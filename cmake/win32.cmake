@@ -60,6 +60,7 @@ set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES
 add_library(keltos_win32 STATIC
   platform/win32/win32_controls.cpp
   platform/win32/win32_fonts.cpp
+  platform/win32/win32_newer.cpp
   platform/win32/win32_text.cpp
   platform/win32/win32_toolkit.cpp
   platform/win32/win32_window.cpp)

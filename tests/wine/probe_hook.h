@@ -13,7 +13,8 @@ constexpr wchar_t kMeasureMessage[] = L"KeltosProbeMeasureCaption";
 // rectangle Windows would suggest, as when the bar is moved onto a monitor of that DPI.
 constexpr wchar_t kChangeDpiMessage[] = L"KeltosProbeChangeDpi";
 constexpr wchar_t kMeasureMapping[] = L"KeltosProbeCaptionMeasure";
-constexpr char kHookProcedure[] = "KeltosProbeHook";
+constexpr char kHookProcedure[] = "KeltosProbeHook";  // exported by this plain name
+
 
 struct CaptionMeasure {
     LONG measured;              // 1 once the hook has written the rest
@@ -44,3 +45,6 @@ class BarHook {
 };
 
 }  // namespace probe
+
+// The WH_CALLWNDPROC hook procedure, defined in the DLL; the probe finds it by kHookProcedure.
+extern "C" LRESULT CALLBACK KeltosProbeHook(int code, WPARAM wParam, LPARAM lParam);

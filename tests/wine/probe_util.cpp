@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/win32/win32_newer.h"
 #include "tests/wine/probe.h"
 
 namespace probe {
@@ -27,20 +28,11 @@ int Failures() {
 }
 
 void BecomeDpiAware() {
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    const auto setContext = reinterpret_cast<SetContextFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-    if (!setContext || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
-        SetProcessDPIAware();
+    if (!platform::win32::BecomePerMonitorAwareV2()) SetProcessDPIAware();
 }
 
 int DpiOf(HWND window) {
-    using GetDpiFn = UINT(WINAPI*)(HWND);
-    const auto getDpi = reinterpret_cast<GetDpiFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpi && getDpi(window)) return static_cast<int>(getDpi(window));
+    if (const UINT dpi = platform::win32::WindowDpiIfKnown(window)) return static_cast<int>(dpi);
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
