@@ -2,12 +2,30 @@
 #include <cstring>
 
 #include "tests/wine/probe.h"
+// (after windows.h, which it needs)
+#include <shellapi.h>
+
+namespace {
+
+// The second argument as the command line gave it, in UTF-16 (a path need not fit the ANSI code
+// page that argv is in).
+std::wstring SecondArgument() {
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring second = args && count > 2 ? args[2] : L"";
+    LocalFree(args);
+    return second;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const char* command = argc == 2 ? argv[1] : "";
     int status = 2;
     probe::BecomeDpiAware();
-    if (std::strcmp(command, "startup") == 0)
+    if (argc == 3 && std::strcmp(argv[1], "resources") == 0)
+        status = probe::RunResources(SecondArgument());
+    else if (std::strcmp(command, "startup") == 0)
         status = probe::RunStartup();
     else if (std::strcmp(command, "commands") == 0)
         status = probe::RunCommands();
@@ -18,7 +36,8 @@ int main(int argc, char** argv) {
     else if (std::strcmp(command, "timers") == 0)
         status = probe::RunTimers();
     else
-        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|dpichange|timers\n");
+        std::fprintf(stderr,
+                     "usage: keltos_probe startup|commands|docking|dpichange|timers|resources EXE\n");
     std::fflush(stdout);
     return status;
 }
