@@ -1,43 +1,34 @@
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "tests/wine/probe.h"
 // (after windows.h, which it needs)
 #include <shellapi.h>
 
-namespace {
-
-// The second argument as the command line gave it, in UTF-16 (a path need not fit the ANSI code
-// page that argv is in).
-std::wstring SecondArgument() {
-    int count = 0;
-    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring second = args && count > 2 ? args[2] : L"";
-    LocalFree(args);
-    return second;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    const char* command = argc == 2 ? argv[1] : "";
+int main() {
+    // The arguments in UTF-16, as the command line gave them: a path need not fit the ANSI code
+    // page of main's argv.
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring command = argv && argc == 2 ? argv[1] : L"";
     int status = 2;
     probe::BecomeDpiAware();
-    if (argc == 3 && std::strcmp(argv[1], "resources") == 0)
-        status = probe::RunResources(SecondArgument());
-    else if (std::strcmp(command, "startup") == 0)
+    if (argv && argc == 3 && std::wstring(argv[1]) == L"resources")
+        status = probe::RunResources(argv[2]);
+    else if (command == L"startup")
         status = probe::RunStartup();
-    else if (std::strcmp(command, "commands") == 0)
+    else if (command == L"commands")
         status = probe::RunCommands();
-    else if (std::strcmp(command, "docking") == 0)
+    else if (command == L"docking")
         status = probe::RunDocking();
-    else if (std::strcmp(command, "dpichange") == 0)
+    else if (command == L"dpichange")
         status = probe::RunDpiChange();
-    else if (std::strcmp(command, "timers") == 0)
+    else if (command == L"timers")
         status = probe::RunTimers();
     else
         std::fprintf(stderr,
                      "usage: keltos_probe startup|commands|docking|dpichange|timers|resources EXE\n");
+    LocalFree(argv);
     std::fflush(stdout);
     return status;
 }

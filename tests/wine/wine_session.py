@@ -29,11 +29,19 @@ def require_file(path, how):
     return path
 
 
+def build_dir(name):
+    """The folder of the win32 or win64 build (ctest names both)."""
+    variable = f"KELTOS_{name.upper()}_DIR"
+    if not os.environ.get(variable):
+        raise RuntimeError(f"{variable} must name the {name} build folder (ctest sets it)")
+    return os.environ[variable]
+
+
 def shipped_exe():
     """KELTOS.exe as it ships (the PE32 of build/win32), named as Windows programs under Wine see
     it: the drive Z: is the root of the file system."""
-    path = os.path.join(wine_build.WineBuild("win32", "").folder(), "KELTOS.exe")
-    require_file(path, "build it with 'make win32'")
+    path = require_file(os.path.join(build_dir("win32"), "KELTOS.exe"),
+                        "build it with 'make win32'")
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
@@ -64,14 +72,16 @@ class WineSession:
                                     "fonts-ipafont-gothic")}
 
     def __init__(self, locale=None, dpi=96):
-        self.build = wine_build.choose()
-        print(self.build.describe(), flush=True)
-        self.dir = self.build.folder()
-        built = f"build it with 'make {self.build.name}'"
+        build, why = wine_build.choose()
+        print(wine_build.describe(build, why), flush=True)
+        self.dir = build_dir(build)
+        built = f"build it with 'make {build}'"
         self.exe = require_file(os.path.join(self.dir, "KELTOS.exe"), built)
         self.probe_exe = require_file(os.path.join(self.dir, "keltos_probe.exe"), built)
         require_file(os.path.join(self.dir, "keltos_probe_hook.dll"), built)
-        self.wine = require_wine(self.build.loader())
+        self.wine = require_wine("wine" if build == "win32" else wine_build.WINE64)
+        # The 64-bit loader starts Wine's own programs too (wineboot, reg) in a 64-bit prefix.
+        self.loader = {} if build == "win32" else {"WINELOADER": self.wine, "WINEARCH": "win64"}
         self.wineserver = require_wine("wineserver")
         self.locale = locale
         self.dpi = dpi
@@ -90,7 +100,7 @@ class WineSession:
         extra = {"LANG": self.locale, "LC_ALL": self.locale} if self.locale else {}
         return self.x.env(WINEPREFIX=self.prefix, WINEDEBUG="-all",
                           WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
-                          **self.build.env(), **extra)
+                          **self.loader, **extra)
 
     def _run(self, *args, timeout=120):
         done = subprocess.run([self.wine, *args], env=self.env(), capture_output=True,
