@@ -88,7 +88,8 @@ int RunCommands();
 int RunDocking();
 int RunDpiChange();
 int RunTimers();  // needs no running bar: checks this program's own Win32 timers
-// Needs no running bar: the version information, icon and manifest of the executable `exe`.
-int RunResources(const std::wstring& exe);
+// Needs no running bar: the version information, icon and manifest of the executable named by
+// the command line's second argument.
+int RunResources();
 
 }  // namespace probe

@@ -20,8 +20,6 @@ BarHook::BarHook(HWND bar) : bar_(bar) {
         platform::win32::ProcAddress<decltype(KeltosProbeHook)>(module_, kHookProcedure);
     mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                   sizeof(CaptionMeasure), kMeasureMapping);
-    moves_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG),
-                                kMovesMapping);
     if (procedure && mapping_)
         hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, module_,
                                   GetWindowThreadProcessId(bar, nullptr));
@@ -30,7 +28,6 @@ BarHook::BarHook(HWND bar) : bar_(bar) {
 BarHook::~BarHook() {
     if (hook_) UnhookWindowsHookEx(hook_);
     if (mapping_) CloseHandle(mapping_);
-    if (moves_) CloseHandle(moves_);
     if (module_) FreeLibrary(module_);
 }
 
@@ -46,15 +43,6 @@ CaptionMeasure BarHook::Measure(HWND control) {
     result = *shared;
     UnmapViewOfFile(shared);
     return result;
-}
-
-LONG BarHook::Moves() {
-    const auto* moves =
-        moves_ ? static_cast<const LONG*>(MapViewOfFile(moves_, FILE_MAP_READ, 0, 0, sizeof(LONG)))
-               : nullptr;
-    const LONG count = moves ? *moves : -1;
-    if (moves) UnmapViewOfFile(moves);
-    return count;
 }
 
 void BarHook::ChangeDpi(int from, int to) {

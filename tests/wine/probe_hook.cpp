@@ -41,19 +41,6 @@ void ChangeDpi(HWND bar, int from, int to) {
     SendMessageW(bar, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
 }
 
-// A move of the bar's own window (not of a control), counted in the probe's shared LONG.
-void CountMove(HWND window, const WINDOWPOS& pos) {
-    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) || (pos.flags & SWP_NOMOVE)) return;
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, probe::kMovesMapping);
-    if (!mapping) return;
-    if (auto* moves =
-            static_cast<LONG*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(LONG)))) {
-        InterlockedIncrement(moves);
-        UnmapViewOfFile(moves);
-    }
-    CloseHandle(mapping);
-}
-
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK
@@ -65,8 +52,12 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         if (sent->message == measure) Measure(sent->hwnd);
         if (sent->message == changeDpi && sent->lParam > 0)
             ChangeDpi(sent->hwnd, static_cast<int>(sent->lParam), static_cast<int>(sent->wParam));
-        if (sent->message == WM_WINDOWPOSCHANGED && sent->lParam)
-            CountMove(sent->hwnd, *reinterpret_cast<const WINDOWPOS*>(sent->lParam));
+        if (sent->message == WM_WINDOWPOSCHANGED && !GetParent(sent->hwnd) &&
+            !(reinterpret_cast<const WINDOWPOS*>(sent->lParam)->flags & SWP_NOMOVE)) {
+            const auto moves =
+                reinterpret_cast<INT_PTR>(GetPropW(sent->hwnd, probe::kMovesProperty));
+            SetPropW(sent->hwnd, probe::kMovesProperty, reinterpret_cast<HANDLE>(moves + 1));
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -13,10 +13,10 @@ constexpr wchar_t kMeasureMessage[] = L"KeltosProbeMeasureCaption";
 // rectangle Windows would suggest, as when the bar is moved onto a monitor of that DPI.
 constexpr wchar_t kChangeDpiMessage[] = L"KeltosProbeChangeDpi";
 constexpr wchar_t kMeasureMapping[] = L"KeltosProbeCaptionMeasure";
-// One LONG: the moves of the bar's window (WM_WINDOWPOSCHANGED without SWP_NOMOVE) the hook saw.
-constexpr wchar_t kMovesMapping[] = L"KeltosProbeBarMoves";
+// A property the hook keeps on the bar's window: how often it saw the window move
+// (WM_WINDOWPOSCHANGED without SWP_NOMOVE), as an INT_PTR.
+constexpr wchar_t kMovesProperty[] = L"KeltosProbeMoves";
 constexpr char kHookProcedure[] = "KeltosProbeHook";  // exported by this plain name
-
 
 struct CaptionMeasure {
     LONG measured;              // 1 once the hook has written the rest
@@ -38,13 +38,11 @@ class BarHook {
     bool Ready() const { return hook_ != nullptr; }
     CaptionMeasure Measure(HWND control);
     void ChangeDpi(int from, int to);
-    LONG Moves();  // of the bar's window since the hook was set; -1 if it cannot be read
 
   private:
     HWND bar_;
     HMODULE module_ = nullptr;
     HANDLE mapping_ = nullptr;
-    HANDLE moves_ = nullptr;
     HHOOK hook_ = nullptr;
 };
 

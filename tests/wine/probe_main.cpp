@@ -1,34 +1,28 @@
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 #include "tests/wine/probe.h"
-// (after windows.h, which it needs)
-#include <shellapi.h>
 
-int main() {
-    // The arguments in UTF-16, as the command line gave them: a path need not fit the ANSI code
-    // page of main's argv.
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    const std::wstring command = argv && argc == 2 ? argv[1] : L"";
+int main(int argc, char** argv) {
+    const char* command = argc == 2 ? argv[1] : "";
     int status = 2;
     probe::BecomeDpiAware();
-    if (argv && argc == 3 && std::wstring(argv[1]) == L"resources")
-        status = probe::RunResources(argv[2]);
-    else if (command == L"startup")
+    if (argc == 3 && std::strcmp(argv[1], "resources") == 0)
+        status = probe::RunResources();
+    else if (std::strcmp(command, "startup") == 0)
         status = probe::RunStartup();
-    else if (command == L"commands")
+    else if (std::strcmp(command, "commands") == 0)
         status = probe::RunCommands();
-    else if (command == L"docking")
+    else if (std::strcmp(command, "docking") == 0)
         status = probe::RunDocking();
-    else if (command == L"dpichange")
+    else if (std::strcmp(command, "dpichange") == 0)
         status = probe::RunDpiChange();
-    else if (command == L"timers")
+    else if (std::strcmp(command, "timers") == 0)
         status = probe::RunTimers();
     else
         std::fprintf(stderr,
-                     "usage: keltos_probe startup|commands|docking|dpichange|timers|resources EXE\n");
-    LocalFree(argv);
+                     "usage: keltos_probe startup|commands|docking|dpichange|timers|"
+                     "resources EXE\n");
     std::fflush(stdout);
     return status;
 }

@@ -9,6 +9,8 @@
 #include "resources/keltos_icon_16.xpm"
 #include "resources/keltos_icon_32.xpm"
 #include "tests/wine/probe.h"
+// (after windows.h, which it needs)
+#include <shellapi.h>
 
 namespace probe {
 
@@ -179,7 +181,12 @@ void CheckManifest(const std::wstring& exe) {
 
 }  // namespace
 
-int RunResources(const std::wstring& exe) {
+int RunResources() {
+    // The path in UTF-16, as the command line gave it: it need not fit the ANSI code page.
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring exe = args && count == 3 ? args[2] : L"";
+    LocalFree(args);
     if (!Check(GetFileAttributesW(exe.c_str()) != INVALID_FILE_ATTRIBUTES,
                "the executable " + Narrow(exe) + " is there"))
         return 1;

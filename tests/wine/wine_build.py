@@ -39,7 +39,7 @@ def choose():
     if wanted:
         return wanted, f"KELTOS_WINE={wanted}"
     if can_32:
-        return "win32", "this machine runs 32-bit x86 programs (KELTOS_WINE=win64: the x86_64 build)"
+        return "win32", "this machine runs 32-bit x86 programs (KELTOS_WINE=win64 runs the other)"
     return "win64", NO_32BIT
 
 
