@@ -60,6 +60,7 @@ set_source_files_properties(${KELTOS_GEN}/keltos.rc PROPERTIES
 add_library(keltos_win32 STATIC
   platform/win32/win32_controls.cpp
   platform/win32/win32_fonts.cpp
+  platform/win32/win32_newer.cpp
   platform/win32/win32_text.cpp
   platform/win32/win32_toolkit.cpp
   platform/win32/win32_window.cpp)
@@ -84,7 +85,7 @@ add_executable(keltos_probe
   tests/wine/probe_util.cpp)
 target_compile_definitions(keltos_probe PRIVATE ${KELTOS_WIN32_DEFINES})
 target_include_directories(keltos_probe PRIVATE ${KELTOS_SRC})
-target_link_libraries(keltos_probe PRIVATE keltos_core keltos_win32 version)
+target_link_libraries(keltos_probe PRIVATE keltos_core keltos_win32 version shell32)
 target_link_options(keltos_probe PRIVATE ${KELTOS_STATIC_LINK})
 # What the probe loads into the bar's process to measure the captions in their own fonts; its
 # hook procedure is exported by its plain name.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/win32/win32_newer.h"
 #include "platform/win32/win32_platform.h"
 // (after windows.h, which it needs)
 #include <commctrl.h>
@@ -39,10 +40,7 @@ ATOM RegisterBarClass(WNDPROC procedure) {
 // The DPI of the monitor a window is on (Windows 10 1607 and later); elsewhere the system DPI,
 // which a system-aware process has for all its windows.
 int DpiOf(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    const int dpi = getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : 0;
+    const int dpi = static_cast<int>(WindowDpiIfKnown(window));
     return dpi > 0 ? dpi : SystemDpi();
 }
 

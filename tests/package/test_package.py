@@ -7,6 +7,7 @@ import configparser
 import glob
 import gzip
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -150,6 +151,7 @@ class WindowsZip(unittest.TestCase):
             archive = os.path.join(out, "KELTOS-1.00-win32.zip")
             script = os.path.join(SOURCE, "packaging", "windows_zip.cmake")
             run("cmake", f"-DWIN32_DIR={win32}", f"-DOUT={archive}", "-P", script)
+            self.check_pe32(exe)
             with zipfile.ZipFile(archive) as z:
                 self.assertEqual(sorted(z.namelist()), ["KELTOS.exe", "README.txt"])
                 with open(exe, "rb") as f:
@@ -162,6 +164,22 @@ class WindowsZip(unittest.TestCase):
                         self.assertTrue(f.read().strip() in readme, f"{name} is not in README.txt")
         finally:
             shutil.rmtree(out, ignore_errors=True)
+
+    def check_pe32(self, exe):
+        """The executable that ships, read from its headers and never run (the machine may not
+        run 32-bit programs): a PE32 for i386, a GUI program, importing no MinGW runtime DLL
+        (those are all named lib*.dll), so that it runs alone."""
+        objdump = require_tool("i686-w64-mingw32-objdump", "binutils-mingw-w64-i686")
+        headers = run(objdump, "-p", exe)
+        found = {"format": re.findall(r"file format (\S+)", headers),
+                 "header": re.findall(r"^(Magic\s.*|Subsystem\s.*)$", headers, re.M)}
+        self.assertEqual(found, {"format": ["pei-i386"],
+                                 "header": ["Magic\t\t\t010b\t(PE32)",
+                                            "Subsystem\t\t00000002\t(Windows GUI)"]})
+        dlls = re.findall(r"DLL Name: (\S+)", headers)
+        self.assertIn("KERNEL32.dll", dlls)
+        self.assertEqual([d for d in dlls if d.lower().startswith("lib")], [],
+                         f"KELTOS.exe imports {dlls}")
 
 
 def require_tool(tool, package):

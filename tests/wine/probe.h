@@ -1,7 +1,7 @@
 // keltos_probe: another Windows program that finds the running KELTOS bar and checks it, as any
 // program on the same desktop could (window functions, messages, the executable's resources).
 //
-//   keltos_probe startup | commands | docking | dpichange | timers
+//   keltos_probe startup | commands | docking | dpichange | timers | resources EXE
 //
 // Each sub-command prints one line per check, "ok: ..." or "FAIL: ...", and exits with status 0
 // only when every check held (1 when one failed, 2 on a usage error).
@@ -70,7 +70,6 @@ bool WaitFor(Condition condition, double seconds) {
     }
 }
 
-bool CheckResources(HWND bar);  // version information, icon and manifest of its executable
 bool CheckCaptions(const Bar& bar, int dpi);  // every caption fits its control on one line
 void CheckLayout(const Bar& bar, int dpi);    // the window and the controls at their twips
 
@@ -89,5 +88,8 @@ int RunCommands();
 int RunDocking();
 int RunDpiChange();
 int RunTimers();  // needs no running bar: checks this program's own Win32 timers
+// Needs no running bar: the version information, icon and manifest of the executable named by
+// the command line's second argument.
+int RunResources();
 
 }  // namespace probe

@@ -3,6 +3,7 @@
 // draws text in; and no control that would wrap a caption onto a second line.
 #include <cstdlib>
 
+#include "platform/win32/proc_address.h"
 #include "tests/wine/probe.h"
 #include "tests/wine/probe_hook.h"
 
@@ -15,8 +16,8 @@ BarHook::BarHook(HWND bar) : bar_(bar) {
     std::wstring dll(path, n);
     dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"keltos_probe_hook.dll";
     module_ = LoadLibraryW(dll.c_str());
-    const auto procedure = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void*>(module_ ? GetProcAddress(module_, kHookProcedure) : nullptr));
+    const HOOKPROC procedure =
+        platform::win32::ProcAddress<decltype(KeltosProbeHook)>(module_, kHookProcedure);
     mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                   sizeof(CaptionMeasure), kMeasureMapping);
     if (procedure && mapping_)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tests/wine/probe.h"
+#include "tests/wine/probe_hook.h"
 
 namespace probe {
 
@@ -125,7 +126,17 @@ int RunDocking() {
     const HWND alpha = OpenForeign(L"Probe window Alpha", 120, 200, 640, 360);
     const HWND beta = OpenForeign(L"Probe window Beta", 420, 520, 500, 300);
     ExpectFollows(bar, alpha, "window Alpha");
+    // Left and top change together in one move of the bar's window, as the hook inside the
+    // bar's process counts them, and the tick after finds it in place.
+    BarHook hook(bar.window);
+    const auto moves = [&] {
+        return reinterpret_cast<INT_PTR>(GetPropW(bar.window, kMovesProperty));
+    };
+    const INT_PTR before = moves();
     ExpectFollows(bar, beta, "window Beta");
+    Pump(1.1);
+    Check(hook.Ready() && moves() - before == 1,
+          "one move of the bar from Alpha onto Beta (is " + std::to_string(moves() - before) + ")");
     ExpectFollows(bar, alpha, "window Alpha again");
 
     // A window whose title begins like the bar's own (a second copy) is not followed.

@@ -52,6 +52,12 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
         if (sent->message == measure) Measure(sent->hwnd);
         if (sent->message == changeDpi && sent->lParam > 0)
             ChangeDpi(sent->hwnd, static_cast<int>(sent->lParam), static_cast<int>(sent->wParam));
+        if (sent->message == WM_WINDOWPOSCHANGED && !GetParent(sent->hwnd) &&
+            !(reinterpret_cast<const WINDOWPOS*>(sent->lParam)->flags & SWP_NOMOVE)) {
+            const auto moves =
+                reinterpret_cast<INT_PTR>(GetPropW(sent->hwnd, probe::kMovesProperty));
+            SetPropW(sent->hwnd, probe::kMovesProperty, reinterpret_cast<HANDLE>(moves + 1));
+        }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

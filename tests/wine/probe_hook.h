@@ -13,7 +13,10 @@ constexpr wchar_t kMeasureMessage[] = L"KeltosProbeMeasureCaption";
 // rectangle Windows would suggest, as when the bar is moved onto a monitor of that DPI.
 constexpr wchar_t kChangeDpiMessage[] = L"KeltosProbeChangeDpi";
 constexpr wchar_t kMeasureMapping[] = L"KeltosProbeCaptionMeasure";
-constexpr char kHookProcedure[] = "KeltosProbeHook";
+// A property the hook keeps on the bar's window: how often it saw the window move
+// (WM_WINDOWPOSCHANGED without SWP_NOMOVE), as an INT_PTR.
+constexpr wchar_t kMovesProperty[] = L"KeltosProbeMoves";
+constexpr char kHookProcedure[] = "KeltosProbeHook";  // exported by this plain name
 
 struct CaptionMeasure {
     LONG measured;              // 1 once the hook has written the rest
@@ -44,3 +47,6 @@ class BarHook {
 };
 
 }  // namespace probe
+
+// The WH_CALLWNDPROC hook procedure, defined in the DLL; the probe finds it by kHookProcedure.
+extern "C" LRESULT CALLBACK KeltosProbeHook(int code, WPARAM wParam, LPARAM lParam);

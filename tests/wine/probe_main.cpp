@@ -7,7 +7,9 @@ int main(int argc, char** argv) {
     const char* command = argc == 2 ? argv[1] : "";
     int status = 2;
     probe::BecomeDpiAware();
-    if (std::strcmp(command, "startup") == 0)
+    if (argc == 3 && std::strcmp(argv[1], "resources") == 0)
+        status = probe::RunResources();
+    else if (std::strcmp(command, "startup") == 0)
         status = probe::RunStartup();
     else if (std::strcmp(command, "commands") == 0)
         status = probe::RunCommands();
@@ -18,7 +20,9 @@ int main(int argc, char** argv) {
     else if (std::strcmp(command, "timers") == 0)
         status = probe::RunTimers();
     else
-        std::fprintf(stderr, "usage: keltos_probe startup|commands|docking|dpichange|timers\n");
+        std::fprintf(stderr,
+                     "usage: keltos_probe startup|commands|docking|dpichange|timers|"
+                     "resources EXE\n");
     std::fflush(stdout);
     return status;
 }

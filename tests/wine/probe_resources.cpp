@@ -1,5 +1,5 @@
-// The version information, the icon and the manifest of the bar's executable, read back from
-// the file the running bar was started from.
+// resources: the version information, the icon and the manifest of the executable that ships,
+// read from its file, whichever build of the bar runs beside it.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -9,22 +9,12 @@
 #include "resources/keltos_icon_16.xpm"
 #include "resources/keltos_icon_32.xpm"
 #include "tests/wine/probe.h"
+// (after windows.h, which it needs)
+#include <shellapi.h>
 
 namespace probe {
 
 namespace {
-
-std::wstring ExecutableOf(HWND window) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process) return {};
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = MAX_PATH;
-    const BOOL ok = QueryFullProcessImageNameW(process, 0, path, &size);
-    CloseHandle(process);
-    return ok ? std::wstring(path, size) : std::wstring();
-}
 
 std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
     const std::wstring key = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
@@ -191,14 +181,19 @@ void CheckManifest(const std::wstring& exe) {
 
 }  // namespace
 
-bool CheckResources(HWND bar) {
-    const int before = Failures();
-    const std::wstring exe = ExecutableOf(bar);
-    if (!Check(!exe.empty(), "the bar's executable is found (" + Narrow(exe) + ")")) return false;
+int RunResources() {
+    // The path in UTF-16, as the command line gave it: it need not fit the ANSI code page.
+    int count = 0;
+    LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring exe = args && count == 3 ? args[2] : L"";
+    LocalFree(args);
+    if (!Check(GetFileAttributesW(exe.c_str()) != INVALID_FILE_ATTRIBUTES,
+               "the executable " + Narrow(exe) + " is there"))
+        return 1;
     CheckVersion(exe);
     CheckIcon(exe);
     CheckManifest(exe);
-    return Failures() == before;
+    return Failures() == 0 ? 0 : 1;
 }
 
 }  // namespace probe

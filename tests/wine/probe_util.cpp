@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/win32/win32_newer.h"
 #include "tests/wine/probe.h"
 
 namespace probe {
@@ -27,20 +28,11 @@ int Failures() {
 }
 
 void BecomeDpiAware() {
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    const auto setContext = reinterpret_cast<SetContextFn>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-    if (!setContext || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
-        SetProcessDPIAware();
+    if (!platform::win32::BecomePerMonitorAwareV2()) SetProcessDPIAware();
 }
 
 int DpiOf(HWND window) {
-    using GetDpiFn = UINT(WINAPI*)(HWND);
-    const auto getDpi = reinterpret_cast<GetDpiFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpi && getDpi(window)) return static_cast<int>(getDpi(window));
+    if (const UINT dpi = platform::win32::WindowDpiIfKnown(window)) return static_cast<int>(dpi);
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
@@ -146,23 +138,30 @@ bool FindBar(Bar& bar, const wchar_t* title, double seconds) {
     bar = Bar{};
     WaitFor([&] { return (bar.window = FindWindowW(nullptr, title)) != nullptr; }, seconds);
     if (!Check(bar.window != nullptr, "a top-level window titled " + Narrow(title))) return false;
+    // The controls are asked their texts until all six answer: a bar still starting up, on a
+    // busy machine, may let a question wait longer than ControlText does.
     Children children;
-    EnumChildWindows(bar.window, CollectChild, reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children.list) {
-        const std::wstring kind = ClassOf(child);
-        const std::wstring text = ControlText(child);
-        if (lstrcmpiW(kind.c_str(), L"Static") == 0) bar.label = child;
-        if (lstrcmpiW(kind.c_str(), L"Edit") == 0) bar.time = child;
-        if (lstrcmpiW(kind.c_str(), L"Button") == 0) {
-            if (text == L"START") bar.start = child;
-            if (text == L"STOP") bar.stop = child;
-            if (text == L"RESET") bar.reset = child;
-            if (text == L"X") bar.end = child;
+    const auto found = [&] {
+        bar = Bar{bar.window};
+        children.list.clear();
+        EnumChildWindows(bar.window, CollectChild, reinterpret_cast<LPARAM>(&children));
+        for (HWND child : children.list) {
+            const std::wstring kind = ClassOf(child);
+            const std::wstring text = ControlText(child);
+            if (lstrcmpiW(kind.c_str(), L"Static") == 0) bar.label = child;
+            if (lstrcmpiW(kind.c_str(), L"Edit") == 0) bar.time = child;
+            if (lstrcmpiW(kind.c_str(), L"Button") == 0) {
+                if (text == L"START") bar.start = child;
+                if (text == L"STOP") bar.stop = child;
+                if (text == L"RESET") bar.reset = child;
+                if (text == L"X") bar.end = child;
+            }
         }
-    }
+        return children.list.size() == 6 && bar.label && bar.time && bar.start && bar.stop &&
+               bar.reset && bar.end;
+    };
     return Check(
-        children.list.size() == 6 && bar.label && bar.time && bar.start && bar.stop && bar.reset &&
-            bar.end,
+        WaitFor(found, seconds),
         "six controls: a STATIC, an EDIT and the buttons START, STOP, RESET and X (found " +
             std::to_string(children.list.size()) + ")");
 }

@@ -3,16 +3,18 @@ users run it, on a Japanese system (code page 932, IPA Gothic as the GUI font) a
 
 import unittest
 
-from wine_session import WineSession
+from wine_session import WineSession, shipped_exe
 
 
 class WineTest(unittest.TestCase):
     def run_probes(self, commands, locale=None, dpi=96, expect_keltos_status=None):
-        """Runs each `keltos_probe COMMAND` in turn against one KELTOS.exe in one session."""
+        """Runs each `keltos_probe COMMAND` (a word, or a tuple of the words of one) in turn
+        against one KELTOS.exe in one session."""
         with WineSession(locale, dpi) as session:
             keltos = session.start_keltos()
             for command in commands:
-                status, output = session.probe(command)
+                words = (command,) if isinstance(command, str) else command
+                status, output = session.probe(*words)
                 print(output)
                 self.assertEqual(status, 0, f"keltos_probe {command} found faults:\n{output}")
             if expect_keltos_status is not None:
@@ -24,10 +26,11 @@ class WineTest(unittest.TestCase):
 
 class StartupTest(WineTest):
     def test_startup(self):
-        """Title, topmost band, size, styles, foreground, controls, captions that fit, version
-        resource, icon, manifest; a move to a monitor of 144 DPI and back; and the Win32 timers
-        against the contract the Qt and the fake timers keep."""
-        self.run_probes(["startup", "dpichange", "timers"])
+        """Title, topmost band, size, styles, foreground, controls, captions that fit; a move to a
+        monitor of 144 DPI and back; the Win32 timers against the contract the Qt and the fake
+        timers keep; and the version resource, icon and manifest of KELTOS.exe as it ships,
+        whichever build runs."""
+        self.run_probes(["startup", "dpichange", "timers", ("resources", shipped_exe())])
 
 
 class CommandsTest(WineTest):

@@ -8,32 +8,41 @@ with `wineboot --init` and reused. Tools, locales, fonts or files that are missi
 with what to install or build; nothing is skipped.
 """
 
-import errno
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
-import unittest
+
+import wine_build
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from xsession import XSession, end  # noqa: E402
 
 WINE_PACKAGES = ("dpkg --add-architecture i386 && apt-get update && "
-                 "apt-get install wine wine32:i386")
-
-
-def win32_dir():
-    path = os.environ.get("KELTOS_WIN32_DIR")
-    if not path:
-        raise RuntimeError("KELTOS_WIN32_DIR must name the Windows build folder (ctest sets it)")
-    return path
+                 "apt-get install wine wine32:i386 wine64")
 
 
 def require_file(path, how):
     if not os.path.isfile(path):
         raise RuntimeError(f"{path} is missing: {how}")
     return path
+
+
+def build_dir(name):
+    """The folder of the win32 or win64 build (ctest names both)."""
+    variable = f"KELTOS_{name.upper()}_DIR"
+    if not os.environ.get(variable):
+        raise RuntimeError(f"{variable} must name the {name} build folder (ctest sets it)")
+    return os.environ[variable]
+
+
+def shipped_exe():
+    """KELTOS.exe as it ships (the PE32 of build/win32), named as Windows programs under Wine see
+    it: the drive Z: is the root of the file system."""
+    path = require_file(os.path.join(build_dir("win32"), "KELTOS.exe"),
+                        "build it with 'make win32'")
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def require_locale(name):
@@ -43,27 +52,6 @@ def require_locale(name):
     if wanted not in (entry.lower().replace("-", "") for entry in listed):
         raise RuntimeError(f"the locale {name} is missing: enable it in /etc/locale.gen and run "
                            "locale-gen (make test does this)")
-
-
-# What a machine that cannot run 32-bit x86 programs says, and ctest's sign of a skipped suite.
-NO_32BIT = "this machine cannot run 32-bit x86 programs"
-
-
-def require_32bit_programs():
-    """32-bit Wine runs only where the machine runs 32-bit x86 programs. Some virtual machines
-    cannot (their kernel or hypervisor gives processes no 32-bit mode: every such program fails
-    with 'Exec format error'), and nothing installed changes that: the suite is then skipped,
-    saying why, and ctest lists it as not run."""
-    loader = "/lib/ld-linux.so.2"  # from libc6:i386, which 32-bit Wine brings
-    if not os.path.exists(loader):
-        return  # 32-bit Wine is missing: require_wine says what to install
-    try:
-        subprocess.run([loader, "--version"], capture_output=True, timeout=30)
-    except OSError as error:
-        if error.errno == errno.ENOEXEC:
-            raise unittest.SkipTest(f"{NO_32BIT} ({loader}: Exec format error), so 32-bit "
-                                    "Wine cannot run KELTOS.exe here") from None
-        raise
 
 
 def require_wine(tool):
@@ -84,15 +72,17 @@ class WineSession:
                                     "fonts-ipafont-gothic")}
 
     def __init__(self, locale=None, dpi=96):
-        self.dir = win32_dir()
-        self.exe = require_file(os.path.join(self.dir, "KELTOS.exe"),
-                                "build it with 'make win32'")
-        self.probe_exe = require_file(os.path.join(self.dir, "keltos_probe.exe"),
-                                      "build it with 'make win32'")
-        require_file(os.path.join(self.dir, "keltos_probe_hook.dll"), "build it with 'make win32'")
-        self.wine = require_wine("wine")
+        build, why = wine_build.choose()
+        print(wine_build.describe(build, why), flush=True)
+        self.dir = build_dir(build)
+        built = f"build it with 'make {build}'"
+        self.exe = require_file(os.path.join(self.dir, "KELTOS.exe"), built)
+        self.probe_exe = require_file(os.path.join(self.dir, "keltos_probe.exe"), built)
+        require_file(os.path.join(self.dir, "keltos_probe_hook.dll"), built)
+        self.wine = require_wine("wine" if build == "win32" else wine_build.WINE64)
+        # The 64-bit loader starts Wine's own programs too (wineboot, reg) in a 64-bit prefix.
+        self.loader = {} if build == "win32" else {"WINELOADER": self.wine, "WINEARCH": "win64"}
         self.wineserver = require_wine("wineserver")
-        require_32bit_programs()
         self.locale = locale
         self.dpi = dpi
         if locale:
@@ -109,7 +99,8 @@ class WineSession:
     def env(self):
         extra = {"LANG": self.locale, "LC_ALL": self.locale} if self.locale else {}
         return self.x.env(WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d", **extra)
+                          WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+                          **self.loader, **extra)
 
     def _run(self, *args, timeout=120):
         done = subprocess.run([self.wine, *args], env=self.env(), capture_output=True,
@@ -145,11 +136,11 @@ class WineSession:
         self.processes.append(process)
         return process
 
-    def probe(self, command, timeout=120):
-        """Runs `keltos_probe COMMAND`; returns (exit status, what it printed). A probe that
+    def probe(self, *args, timeout=120):
+        """Runs `keltos_probe ARGS...`; returns (exit status, what it printed). A probe that
         hangs is ended after `timeout` seconds and reported with what it had printed."""
         with tempfile.TemporaryFile("w+", errors="replace") as out:
-            process = subprocess.Popen([self.wine, self.probe_exe, command], env=self.env(),
+            process = subprocess.Popen([self.wine, self.probe_exe, *args], env=self.env(),
                                        stdout=out, stderr=subprocess.STDOUT, text=True)
             try:
                 status = process.wait(timeout)
