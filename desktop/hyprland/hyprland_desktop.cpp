@@ -26,11 +26,12 @@
 // monitors, workspaces, configuration or focus, or while the event socket is not connected.
 // The event socket is read without waiting, at the tick.
 //
-// Each request waits at most kWait for its answer, which is then not used: the tick has no
-// window in front and the bar stays where it is. Nothing more is asked until that late answer
-// has come (later ticks only glance for it), so a socket that hangs costs one wait, not one a
-// tick; one silent for 3 s, closed, or sending more than any answer is let go and tried again
-// every 2 s. An answer that is not what was asked counts as no window in front.
+// Each request waits at most kWait for its answer; when it is late the tick has no window in
+// front and the bar stays where it is, and later ticks glance for that answer and take it when
+// it comes (a slow Hyprland is followed a tick late), asking nothing new until then, so a
+// socket that hangs costs one wait, not one a tick; one silent for 3 s, closed, or sending more
+// than any answer is let go and tried again every 2 s. An answer that is not what was asked
+// counts as no window in front.
 #include "desktop/hyprland/hyprland_desktop.h"
 
 #include <unistd.h>
@@ -61,15 +62,16 @@ class HyprlandDesktop : public ChannelDesktop {
     bool OwnWindowUnmanaged() const override { return true; }
 
     WindowId Foreground() override {
-        const bool asking = events_.LayoutMayHaveChanged() || layoutStale_ || !pinned_;
+        if (events_.LayoutMayHaveChanged()) changedAt_ = hyprland::Clock::now();
+        const bool stale = !layoutAt_ || *layoutAt_ <= changedAt_;
         const long pid = pinned_ ? 0 : static_cast<long>(getpid());
-        const std::optional<std::string> answer =
-            requests_.Ask(asking ? hyprland::LayoutRequest(pid) : hyprland::FocusRequest(), kWait);
-        layoutStale_ = asking;
+        const auto answer = requests_.Ask(
+            stale || pid ? hyprland::LayoutRequest(pid) : hyprland::FocusRequest(), kWait);
         if (!answer) return NoWindow();
-        const std::vector<std::string_view> answers = hyprland::SplitBatch(*answer);
-        if (asking && !TakeLayout(answers, pid != 0)) return NoWindow();
-        layoutStale_ = false;
+        // A batch's answer (the window's, then the layout's) tells what was asked.
+        const std::vector<std::string_view> answers = hyprland::SplitBatch(answer->text);
+        if (answers.size() > 1 && !TakeLayout(answers, answer->askedAt)) return NoWindow();
+        if (!layoutAt_) return NoWindow();
 
         WindowReport report;
         double scale = 1;
@@ -88,21 +90,23 @@ class HyprlandDesktop : public ChannelDesktop {
 
     // The monitors and the option from a batch's answers (after the focused window's), and
     // whether the pinning was carried out: false when any of them is not what was asked.
-    bool TakeLayout(const std::vector<std::string_view>& answers, bool pinAsked) {
-        if (answers.size() != (pinAsked ? 4u : 3u)) return false;
+    bool TakeLayout(const std::vector<std::string_view>& answers, hyprland::Clock::time_point at) {
+        if (answers.size() != 3 && answers.size() != 4) return false;
         hyprland::Layout layout;
         const std::optional<bool> zero = hyprland::ReadForceZeroScaling(answers[2]);
         if (!hyprland::ReadMonitors(answers[1], layout.monitors) || !zero) return false;
         layout.forceZeroScaling = *zero;
         layout_ = std::move(layout);
-        if (pinAsked) pinned_ = hyprland::Done(answers[3]);
+        layoutAt_ = at;
+        if (answers.size() == 4) pinned_ = hyprland::Done(answers[3]);
         return true;
     }
 
     hyprland::Requests requests_;
     hyprland::Events events_;
     hyprland::Layout layout_;
-    bool layoutStale_ = true;
+    std::optional<hyprland::Clock::time_point> layoutAt_;  // when the layout was asked
+    hyprland::Clock::time_point changedAt_{};              // when an event last told of a change
     bool pinned_ = false;
     std::uint64_t serial_ = 0;
 };

@@ -88,31 +88,31 @@ bool Requests::Read(Clock::time_point deadline) {
     }
 }
 
-std::optional<std::string> Requests::Ask(const std::string& request, milliseconds wait) {
-    if (fd_ >= 0) {
-        // The answer to an earlier request came too late for its tick: taken now, without
-        // waiting, and thrown away.
+std::optional<Requests::Answer> Requests::Ask(const std::string& request, milliseconds wait) {
+    const bool late = fd_ >= 0;
+    if (late) {
+        // The answer to an earlier request did not come in its tick: glanced for now.
         if (!Read(Clock::now() + kGlance)) {
             if (fd_ >= 0 && Clock::now() - askedAt_ > kGiveUp) Lost("stopped answering");
             return std::nullopt;
         }
-        Close();
+    } else {
+        if (Clock::now() < retryAt_) return std::nullopt;
+        fd_ = ConnectTo(path_);
+        if (fd_ < 0) {
+            Lost("cannot be reached");
+            return std::nullopt;
+        }
+        askedAt_ = Clock::now();
+        const ssize_t sent = send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
+        if (sent != static_cast<ssize_t>(request.size())) {
+            // A request this small fits any socket buffer.
+            Lost("is gone");
+            return std::nullopt;
+        }
+        if (!Read(askedAt_ + wait)) return std::nullopt;
     }
-    if (Clock::now() < retryAt_) return std::nullopt;
-    fd_ = ConnectTo(path_);
-    if (fd_ < 0) {
-        Lost("cannot be reached");
-        return std::nullopt;
-    }
-    askedAt_ = Clock::now();
-    const ssize_t sent = send(fd_, request.data(), request.size(), MSG_NOSIGNAL);
-    if (sent != static_cast<ssize_t>(request.size())) {
-        // A request this small fits any socket buffer.
-        Lost("is gone");
-        return std::nullopt;
-    }
-    if (!Read(askedAt_ + wait)) return std::nullopt;
-    std::string answer = std::move(answer_);
+    Answer answer{std::move(answer_), askedAt_};
     Close();
     if (told_) std::fprintf(stderr, "keltos: Hyprland's socket answers again\n");
     told_ = false;

@@ -24,11 +24,16 @@ class Requests {
     Requests(const Requests&) = delete;
     Requests& operator=(const Requests&) = delete;
 
-    // The answer to `request` if it comes within `wait`. An answer that is late is waited for
-    // by later calls only with a glance, and nothing more is asked until it has come (and been
-    // thrown away): a hanging socket costs one wait. One that stays silent for kGiveUp, cannot
-    // be reached, or sends more than kMaxAnswer is let go, and asked again after kRetry.
-    std::optional<std::string> Ask(const std::string& request, milliseconds wait);
+    // The answer to `request` if it comes within `wait`, with when it was asked. An answer
+    // that is late is glanced for by the next calls, which take it when it has come (and ask
+    // nothing new until then): a slow Hyprland is followed a tick late, a hanging socket costs
+    // one wait. One silent for kGiveUp, that cannot be reached, or that sends more than
+    // kMaxAnswer is let go, and asked again after kRetry.
+    struct Answer {
+        std::string text;
+        Clock::time_point askedAt;
+    };
+    std::optional<Answer> Ask(const std::string& request, milliseconds wait);
 
     static constexpr milliseconds kGlance{5};
     static constexpr milliseconds kGiveUp{3000};
