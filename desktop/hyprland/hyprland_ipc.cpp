@@ -99,9 +99,13 @@ bool ReadMonitors(std::string_view answer, std::vector<Monitor>& monitors) {
         const Json* x = entry.is_object() ? Number(entry, "x") : nullptr;
         const Json* y = entry.is_object() ? Number(entry, "y") : nullptr;
         const Json* scale = entry.is_object() ? Number(entry, "scale") : nullptr;
+        // Hyprland 0.57 leaves the special workspace's id out when none is shown.
+        const auto special = entry.is_object() ? entry.find("specialWorkspace") : entry.end();
+        const bool noSpecial =
+            special != entry.end() && special->is_object() && !special->contains("id");
         if (!x || !y || !scale || !Integer(entry, "id", m.id) ||
             !WorkspaceId(entry, "activeWorkspace", m.workspace) ||
-            !WorkspaceId(entry, "specialWorkspace", m.special)) {
+            !(noSpecial || WorkspaceId(entry, "specialWorkspace", m.special))) {
             monitors.clear();
             return false;
         }

@@ -10,12 +10,14 @@ namespace {
 
 namespace h = desktop::hyprland;
 
-// One monitor at (x, 0), showing workspace 1 and, if given, a special workspace.
+// One monitor at (x, 0), showing workspace 1 and, if given, a special workspace (without one,
+// Hyprland 0.57 gives the special workspace no id).
 std::string Monitor(int id, int x, double scale, int special = 0) {
+    const std::string shown = special ? "\"id\": " + std::to_string(special) + ", " : "";
     return "{\"id\": " + std::to_string(id) + ", \"x\": " + std::to_string(x) +
            ", \"y\": 0, \"scale\": " + std::to_string(scale) +
-           ", \"activeWorkspace\": {\"id\": 1, \"name\": \"1\"}, \"specialWorkspace\": {\"id\": " +
-           std::to_string(special) + ", \"name\": \"\"}}";
+           ", \"activeWorkspace\": {\"id\": 1, \"name\": \"1\"}, \"specialWorkspace\": {" + shown +
+           "\"address\": \"\", \"name\": \"\"}}";
 }
 
 // A window at [100, 80] of 400 x 300 on monitor 0, with its workspace and anything more.
