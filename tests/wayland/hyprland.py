@@ -34,7 +34,7 @@ end)
 
 class Hyprland(Desktop):
     name = "hyprland"
-    patience = 4  # under emulation, windows take seconds to start and to be told of
+    patience = 16  # under emulation, windows take seconds to start and to be told of
 
     def __init__(self, output_scale=1, zero_scaling=False):
         # X11 clients get Hyprland's logical pixels (and are drawn scaled up), unless

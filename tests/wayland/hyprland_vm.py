@@ -49,7 +49,7 @@ in_root() { chroot "$root" setpriv --pdeathsig KILL "$@"; }
 in_root /usr/libexec/virtiofsd --socket-path="$vm/fs.sock" --shared-dir="$vm/guest" \
   --sandbox=none --log-level=error &
 for _ in $(seq 100); do [ -S "$root$vm/fs.sock" ] && break; sleep 0.1; done
-in_root qemu-system-x86_64 -machine q35,accel=tcg -cpu max -smp 1 -m 3G \
+in_root qemu-system-x86_64 -machine q35,accel=tcg -cpu max -smp 2 -m 3G \
   -object memory-backend-memfd,id=mem,size=3G,share=on -numa node,memdev=mem \
   -chardev socket,id=fs,path="$vm/fs.sock" -device vhost-user-fs-pci,chardev=fs,tag=rootfs \
   -vga none -device virtio-gpu-pci,xres=1600,yres=900 -display none -monitor none \

@@ -521,7 +521,7 @@ class Hyprland(DockingCases, unittest.TestCase):
     desktop = hyprland.Hyprland()
 
     def docks(self, bar, title):
-        wait_for(lambda: self.docked.position(bar) == self.expected(title), 3 * TICK + 1,
+        wait_for(lambda: self.docked.position(bar) == self.expected(title), 3 * TICK * hyprland.Hyprland.patience,
                  f"the bar {bar} on '{title}' at {self.expected(title)}")
 
     def test_follows_a_floating_window_moved_by_hyprland_and_stays_above_it(self):
