@@ -25,6 +25,10 @@ DesktopKind ChooseDesktop(const SessionFacts& facts) {
     if (!wayland) return DesktopKind::Ewmh;
     if (Lists(facts.currentDesktop, "KDE")) return DesktopKind::KWin;
     if (Lists(facts.currentDesktop, "GNOME")) return DesktopKind::GnomeShell;
+    // Hyprland: a session that says so, with its instance's socket answering.
+    if (Lists(facts.currentDesktop, "Hyprland") && !facts.hyprlandSignature.empty() &&
+        facts.hyprlandAnswers)
+        return DesktopKind::Hyprland;
     // sway, or a compositor that serves its IPC: only when its socket answers.
     if (!facts.swaySock.empty() && facts.swayAnswers) return DesktopKind::Sway;
     if (facts.kwinOnBus) return DesktopKind::KWin;

@@ -11,6 +11,7 @@ enum class DesktopKind {
     KWin,        // KDE Plasma on Wayland
     GnomeShell,  // GNOME on Wayland
     Sway,        // sway, or any compositor that serves its IPC
+    Hyprland,    // Hyprland
 };
 
 // What the session says about itself, read from the environment and the session bus.
@@ -22,6 +23,9 @@ struct SessionFacts {
     bool kwinOnBus = false;        // org.kde.KWin answers on the session bus
     bool gnomeShellOnBus = false;  // org.gnome.Shell answers on the session bus
     bool swayAnswers = false;      // something listens on the socket SWAYSOCK names
+
+    std::string hyprlandSignature = "";  // HYPRLAND_INSTANCE_SIGNATURE
+    bool hyprlandAnswers = false;        // something listens on that instance's request socket
 };
 
 // The provider for a session. Pure: the same facts always give the same provider. The session

@@ -10,6 +10,7 @@
 #include "desktop/choice.h"
 #include "desktop/ewmh/ewmh_desktop.h"
 #include "desktop/gnome-shell/gnome_shell_desktop.h"
+#include "desktop/hyprland/hyprland_desktop.h"
 #include "desktop/kwin/kwin_desktop.h"
 #include "desktop/sway/sway_desktop.h"
 
@@ -47,6 +48,9 @@ SessionFacts SessionFromEnvironment() {
     facts.waylandDisplay = Env("WAYLAND_DISPLAY");
     facts.swaySock = Env("SWAYSOCK");
     facts.swayAnswers = SwayAnswers(facts.swaySock);
+    facts.hyprlandSignature = Env("HYPRLAND_INSTANCE_SIGNATURE");
+    facts.hyprlandAnswers =
+        HyprlandAnswers(HyprlandSocketFolder(Env("XDG_RUNTIME_DIR"), facts.hyprlandSignature));
     // Only a Wayland session needs to know which compositor answers on the session bus.
     if (facts.sessionType == "wayland" || !facts.waylandDisplay.empty()) {
         const std::vector<bool> owned =
@@ -70,6 +74,9 @@ std::unique_ptr<Desktop> SelectDesktop() {
             return MakeGnomeShellDesktop();
         case DesktopKind::Sway:
             return MakeSwayDesktop(facts.swaySock);
+        case DesktopKind::Hyprland:
+            return MakeHyprlandDesktop(
+                HyprlandSocketFolder(Env("XDG_RUNTIME_DIR"), facts.hyprlandSignature));
     }
     return MakeEwmhDesktop();
 }

@@ -34,6 +34,20 @@ TEST(ChooseDesktop, FollowsTheSession) {
          DesktopKind::KWin},
         {{"x11", "", "wayland-0", "", false, true, false}, DesktopKind::Ewmh},
         {{"wayland", "Hyprland", "wayland-1", "", false, false}, DesktopKind::Ewmh},
+        // Hyprland: its session, its instance's signature and its socket answering; a signature
+        // left in the environment of another session is not followed.
+        {{"wayland", "Hyprland", "wayland-1", "", false, false, false, "a1_17_2", true},
+         DesktopKind::Hyprland},
+        {{"", "Hyprland", "wayland-1", "", false, false, false, "a1_17_2", true},
+         DesktopKind::Hyprland},
+        {{"x11", "Hyprland", "", "", false, false, false, "a1_17_2", true}, DesktopKind::Ewmh},
+        {{"wayland", "sway", "wayland-1", "/run/user/1000/sway-ipc.sock", false, false, true,
+          "a1_17_2", true},
+         DesktopKind::Sway},
+        {{"wayland", "Hyprland", "wayland-1", "", false, false, false, "a1_17_2", false},
+         DesktopKind::Ewmh},
+        {{"wayland", "Hyprland", "wayland-1", "", false, false, false, "", true},
+         DesktopKind::Ewmh},
         {{"wayland", "KDEX", "wayland-1", "", false, false}, DesktopKind::Ewmh},
     };
     for (const Case& c : cases)

@@ -1,7 +1,7 @@
 """The bar docking on native Wayland and XWayland windows, on every desktop that has a provider.
 
 One list of cases; each desktop adds only how it starts and how it is asked (its Desktop in
-kwin.py, gnome.py, sway.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
+kwin.py, gnome.py, sway.py, hyprland.py; Hyprland's in a VM, hyprland_vm.py). Run one desktop with:  python3 -m unittest test_wayland.KWin
 
 Positions are compared in the desktop's logical pixels: the frames it reports are in them, and
 the bar's X11 geometry is divided by the scale the desktop gives X11 clients. At other scales
@@ -24,6 +24,7 @@ import time
 import unittest
 
 import gnome
+import hyprland
 import kwin
 import sway
 from gnome import GnomeShell
@@ -49,8 +50,10 @@ class Docked:
             self.session.window(C, native=False)
             self.session.window(LOOKALIKE, native=True)
             for title in (A, B, C, LOOKALIKE):
-                wait_for(lambda t=title: self._has(t), 15, f"the window '{title}'")
+                wait_for(lambda t=title: self._has(t), 15 * getattr(desktop, "patience", 1),
+                         f"the window '{title}'")
             self.keltos = self.session.start_keltos()
+            wait_for(self.session.bars, 15 * getattr(desktop, "patience", 1), "the KELTOS window")
             self.bar = self.session.bar()
             # Where the bar shows first: no window it follows has been active yet.
             self.first = self.geometry()
@@ -99,7 +102,8 @@ class Docked:
     def dock_on(self, title):
         self.desktop.focus(self.session, title)
         try:
-            wait_for(lambda: self.close_to(self.position(), self.expected(title)), 2 * TICK + 1,
+            wait_for(lambda: self.close_to(self.position(), self.expected(title)),
+                     (2 * TICK + 1) * getattr(self.desktop, "patience", 1),
                      f"the bar on '{title}' at {self.expected(title)}")
         except AssertionError as error:
             raise AssertionError(f"{error}; it is at {self.position()}") from None
@@ -527,6 +531,50 @@ class Sway(DockingCases, unittest.TestCase):
         wait_for(lambda: self.position() == self.expected(A), 3 * TICK + 3, "docking again")
 
 
+class Hyprland(DockingCases, unittest.TestCase):
+    desktop = hyprland.Hyprland()
+
+    def docks(self, bar, title):
+        wait_for(lambda: self.docked.position(bar) == self.expected(title), 3 * TICK * hyprland.Hyprland.patience,
+                 f"the bar {bar} on '{title}' at {self.expected(title)}")
+
+    def test_follows_a_floating_window_moved_by_hyprland_and_stays_above_it(self):
+        hypr, session, c = self.desktop, self.session, hypr_window(C)
+        hypr.dispatch(session, f'hl.dsp.window.float({{ action = "enable", window = {c} }})')
+        try:
+            self.dock_on(C)
+            x, y, _, _ = hypr.frame(session, C)
+            hypr.dispatch(session, f"hl.dsp.window.move({{ x = {x + 50}, y = {y + 40}, window = {c} }})")
+            wait_for(lambda: hypr.frame(session, C)[:2] == (x + 50, y + 40), 5, "the move")
+            self.docks(self.bar, C)  # no event tells of it: asked each tick
+            self.dock_on(A)
+            bx, by = self.position()
+            hypr.dispatch(session, f"hl.dsp.window.move({{ x = {bx - 40}, y = {by - 20}, window = {c} }})")
+            self.dock_on(C)  # C is raised over A's top...
+            self.dock_on(A)  # ...and the bar comes back there, over C
+            self.assertTrue(hypr.bar_above(session, A), "C covers the bar")
+        finally:
+            hypr.dispatch(session, f'hl.dsp.window.float({{ action = "disable", window = {c} }})')
+
+    def test_two_at_once_each_docks(self):
+        session = self.session
+        second = session.spawn([session.keltos_bin], "keltos-second")
+        try:
+            search = ["xdotool", "search", "--all", "--onlyvisible", "--pid", str(second.pid),
+                      "--name", "^KELTOS - "]
+            bar = int(wait_for(lambda: session.run(*search, check=False).split(), 30,
+                               "the second KELTOS window")[0])
+            for title in (A, B):
+                self.desktop.focus(session, title)
+                for which in (self.bar, bar):
+                    self.docks(which, title)
+        finally:
+            session.end(second)
+
+
+def hypr_window(title):
+    return hyprland.Hyprland.window(title)
+
 
 class ScaledCases:
     """The bar on each window in turn, on one desktop at each of its other scales (its SCALED
@@ -557,3 +605,7 @@ class GnomeScaled(ScaledCases, unittest.TestCase):
 
 class SwayScaled(ScaledCases, unittest.TestCase):
     rows = sway.SCALED
+
+
+class HyprlandScaled(ScaledCases, unittest.TestCase):
+    rows = hyprland.SCALED
