@@ -29,7 +29,7 @@ ROWS = [
         f"\nSuites: bookworm-security\nComponents: main\n{KEY}\n\n" + DEBIAN},
      "http://ftp.de.debian.org/debian"),
     ("third-party repositories sorting first", {
-        "sources.list.d/docker.sources": "Types: deb\nURIs: https://download.docker.com/linux/"
+        "sources.list.d/00-docker.sources": "Types: deb\nURIs: https://download.docker.com/linux/"
         "debian\nSuites: bookworm\nComponents: stable\n",
         "sources.list.d/a-vendor.list": "deb [signed-by=/usr/share/keyrings/vendor.gpg] "
         "https://packages.example.com/debian/12/prod bookworm main\n",
