@@ -302,15 +302,17 @@ def _scaled():
     each, with the scale mutter gives X11 clients there."""
     if shell_version() >= 47:
         return [
-            # Debian 13's settings: native scaling for X11 clients (mutter's
-            # xwayland-native-scaling with scale-monitor-framebuffer).
+            # Debian 13's settings, and GNOME 50's own: native scaling for X11 clients
+            # (mutter's xwayland-native-scaling with scale-monitor-framebuffer).
             GnomeShell("gnome-200", monitor_scale=2, scale=2),
             # A fractional scale; X11 clients get the next whole number.
             GnomeShell("gnome-150", monitor="1920x1080", monitor_scale=1.5, scale=2),
-            # Without native scaling X11 clients are drawn at 1 and scaled up by the shell.
+        ] + ([
+            # Without native scaling X11 clients are drawn at 1 and scaled up by the shell
+            # (GNOME 50 on has native scaling only).
             GnomeShell("gnome-200-upscaled", monitor_scale=2,
                        features=["scale-monitor-framebuffer"], scale=1),
-        ]
+        ] if shell_version() < 50 else [])
     return [
         # Physical layout (GNOME 43's default): the stage is the monitor's pixels.
         GnomeShell("gnome-200-physical", monitor_scale=2, scale=1, physical=True),

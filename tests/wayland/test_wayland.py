@@ -18,6 +18,7 @@ import re
 import signal
 import stat
 import subprocess
+import sys
 import threading
 import time
 import unittest
@@ -102,6 +103,8 @@ class Docked:
                      f"the bar on '{title}' at {self.expected(title)}")
         except AssertionError as error:
             raise AssertionError(f"{error}; it is at {self.position()}") from None
+        print(f"{self.desktop.name}: on '{title}' the bar is at {self.geometry()} (logical "
+              f"pixels), due at {self.expected(title)}", file=sys.stderr)
 
     def follows_each_window_in_turn(self, test):
         for title in (A, B, C, A):
