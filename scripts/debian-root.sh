@@ -197,6 +197,10 @@ if ! current; then
   # The archive of a release that changes daily (unstable) may carry a Release file past its
   # Valid-Until date; apt would then refuse it.
   echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99keltos-valid-until"
+  # A root that breaks is made anew, never repaired: dpkg need not wait for each file to reach
+  # the disk, nor man-db index every manual page it installs.
+  echo force-unsafe-io >"$root/etc/dpkg/dpkg.cfg.d/keltos-unsafe-io"
+  echo "man-db man-db/auto-update boolean false" | enter debconf-set-selections
   say "debootstrap took $((SECONDS - started)) s; installing ${#packages[@]} packages"
   install_packages || exit 1
   echo "$wanted" >"$stamp"
