@@ -200,7 +200,8 @@ class KWin(DockingCases, unittest.TestCase):
     def docks(self, bar, title):
         """Waits for `bar` on the window with this title."""
         try:
-            wait_for(lambda: self.docked.position(bar) == self.expected(title), 2 * TICK + 1,
+            wait_for(lambda: self.docked.close_to(self.docked.position(bar),
+                                                  self.expected(title)), 2 * TICK + 1,
                      f"the bar {bar} on '{title}' at {self.expected(title)}")
         except AssertionError as error:
             raise AssertionError(f"{error}; it is at {self.docked.position(bar)}") from None
