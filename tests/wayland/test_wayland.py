@@ -149,6 +149,10 @@ class DockingCases:
     def dock_on(self, title):
         self.docked.dock_on(title)
 
+    def assert_docked_on(self, title):
+        want, have = self.expected(title), self.position()
+        self.assertTrue(self.docked.close_to(have, want), f"the bar is at {have}, not {want}")
+
     def test_follows_each_window_in_turn(self):
         self.docked.follows_each_window_in_turn(self)
 
@@ -156,7 +160,7 @@ class DockingCases:
         self.dock_on(B)
         self.desktop.focus(self.session, LOOKALIKE)
         time.sleep(2 * TICK + 0.5)
-        self.assertEqual(self.expected(B), self.position())
+        self.assert_docked_on(B)
 
     def test_minimized_window_is_not_followed(self):
         self.dock_on(A)
@@ -226,7 +230,7 @@ class KWin(DockingCases, unittest.TestCase):
                     f"--dest={keltos}", "/org/keltos/Focus", "org.keltos.Focus.Report",
                     "string:999999 0 5 5 400 300 {forged}\nForge", check=False)
         time.sleep(2 * TICK + 0.5)
-        self.assertEqual(self.expected(B), self.position())
+        self.assert_docked_on(B)
 
     def test_script_is_never_left_behind(self):
         kwin, session = self.desktop, self.session
@@ -497,9 +501,15 @@ class Sway(DockingCases, unittest.TestCase):
         relay = self.desktop.relay
         self.dock_on(B)
         start = (171, 8)  # the middle of START, in the bar's pixels
-        self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
-                       "click", "1")
-        wait_for(lambda: self.counted() > 0, 3, "START to count")
+
+        def click_start():
+            # Under sway 1.12 the first click xdotool gives the bar does not reach it; once
+            # counting, START is disabled and further clicks change nothing.
+            self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
+                           "click", "1")
+            return self.counted() > 0
+
+        wait_for(click_start, 6, "START to count", interval=1)
         try:
             for trouble in (relay.gone, relay.hang):
                 with self.subTest(ipc=trouble.__name__):
@@ -508,7 +518,7 @@ class Sway(DockingCases, unittest.TestCase):
                     counted = self.counted()
                     time.sleep(2 * TICK + 0.5)
                     self.assertIsNone(self.keltos.poll(), "keltos ended")
-                    self.assertEqual(self.expected(B), self.position())
+                    self.assert_docked_on(B)
                     # 2.5 s of counting show at least 2 more whole seconds, unless a tick hung.
                     self.assertGreaterEqual(self.counted() - counted, 2, "the count stalled")
         finally:
