@@ -2,9 +2,9 @@
 
 The compositor, its XWayland, the test windows and KELTOS run as one ordinary user (compositors
 refuse root, and XWayland's authorisation then lets the same user in), with a runtime directory
-and a session bus of their own. The user is an account of the session's own, made as it starts
-and removed as it stops, with its home inside the runtime directory, which goes too. What differs between desktops is only how the compositor starts
-and how it is asked about its windows: a `Desktop` subclass per desktop says that, and the list of
+and a session bus of their own; the user is an account of the session's own, its home in the
+runtime directory, and goes with it. What differs between desktops is only how the compositor
+starts and how it is asked about its windows: a `Desktop` subclass per desktop says that, and the list of
 cases in test_wayland.py runs against each.
 
 Tools that are missing fail the test with the Debian package to install; nothing is skipped.
@@ -36,8 +36,7 @@ def locked(path):
     except FileNotFoundError:
         return False
     try:
-        fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
-        return False
+        return fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)  # None: nobody held it
     except BlockingIOError:
         return True
     finally:
@@ -47,15 +46,24 @@ def locked(path):
 def processes_in_this_root(uid):
     """The processes of this uid that share this process's root directory (a root of another
     Debian release sees every process of the machine, whose uids are not its accounts)."""
-    here, found = os.stat("/"), []
+    found = []
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
-            root, proc = os.stat(f"/proc/{pid}/root"), os.stat(f"/proc/{pid}")
+            if os.stat(f"/proc/{pid}").st_uid == uid and os.path.samefile(f"/proc/{pid}/root", "/"):
+                found.append(int(pid))
         except OSError:
-            continue
-        if proc.st_uid == uid and (root.st_dev, root.st_ino) == (here.st_dev, here.st_ino):
-            found.append(int(pid))
+            pass  # it has ended
     return found
+
+
+def remove_account(name, uid, runtime):
+    """Ends what still runs as a session's account (services its bus started end a little after
+    it), removes the account and its runtime directory."""
+    for pid in processes_in_this_root(uid):
+        os.kill(pid, signal.SIGKILL)
+    wait_for(lambda: not processes_in_this_root(uid), 5, f"the processes of {name} to end")
+    subprocess.run(["userdel", name], check=False)
+    shutil.rmtree(runtime, ignore_errors=True)
 
 
 def wait_for(probe, seconds, what, interval=0.05):
@@ -164,7 +172,7 @@ class Session:
                 log.close()
             self._logs.clear()
             if self.user:
-                subprocess.run(["userdel", self.user], check=False)
+                remove_account(self.user, self.uid, self.runtime)
                 self.user = None
             if self.runtime:
                 shutil.rmtree(self.runtime, ignore_errors=True)
@@ -183,11 +191,7 @@ class Session:
             runtime = os.path.dirname(entry.pw_dir)
             if (entry.pw_name.startswith(ACCOUNT) and os.path.dirname(runtime) ==
                     tempfile.gettempdir() and not locked(runtime)):
-                for pid in processes_in_this_root(entry.pw_uid):
-                    os.kill(pid, signal.SIGKILL)
-                wait_for(lambda: not processes_in_this_root(entry.pw_uid), 5, "them to end")
-                subprocess.run(["userdel", entry.pw_name], check=False)
-                shutil.rmtree(runtime, ignore_errors=True)
+                remove_account(entry.pw_name, entry.pw_uid, runtime)
         self.home = os.path.join(self.runtime, "home")
         subprocess.run([require("useradd", "passwd"), "--no-create-home", "--home-dir", self.home,
                         "--shell", "/usr/sbin/nologin", ACCOUNT + self.runtime[-8:]], check=True)
