@@ -4,8 +4,8 @@ The compositor, its XWayland, the test windows and KELTOS run as one ordinary us
 refuse root, and XWayland's authorisation then lets the same user in), with a runtime directory
 and a session bus of their own; the user is an account of the session's own, its home in the
 runtime directory, and goes with it. What differs between desktops is only how the compositor
-starts and how it is asked about its windows: a `Desktop` subclass per desktop says that, and the list of
-cases in test_wayland.py runs against each.
+starts and how it is asked about its windows: a `Desktop` subclass per desktop says that, and
+the list of cases in test_wayland.py runs against each.
 
 Tools that are missing fail the test with the Debian package to install; nothing is skipped.
 """
@@ -176,9 +176,8 @@ class Session:
                 self.user = None
             if self.runtime:
                 shutil.rmtree(self.runtime, ignore_errors=True)
-                if self._lock is not None:
-                    os.close(self._lock)
-                    self._lock = None
+                if self._lock:
+                    self._lock = os.close(self._lock)
                 self.runtime = None
 
     def _make_user(self):
@@ -192,12 +191,10 @@ class Session:
             if (entry.pw_name.startswith(ACCOUNT) and os.path.dirname(runtime) ==
                     tempfile.gettempdir() and not locked(runtime)):
                 remove_account(entry.pw_name, entry.pw_uid, runtime)
-        self.home = os.path.join(self.runtime, "home")
+        self.home, name = os.path.join(self.runtime, "home"), ACCOUNT + self.runtime[-8:]
         subprocess.run([require("useradd", "passwd"), "--no-create-home", "--home-dir", self.home,
-                        "--shell", "/usr/sbin/nologin", ACCOUNT + self.runtime[-8:]], check=True)
-        self.user = ACCOUNT + self.runtime[-8:]
-        entry = pwd.getpwnam(self.user)
-        self.uid, self.gid = entry.pw_uid, entry.pw_gid
+                        "--shell", "/usr/sbin/nologin", name], check=True)
+        self.user, self.uid, self.gid = name, *pwd.getpwnam(name)[2:4]
         os.mkdir(self.home, 0o700)
         os.chown(self.home, self.uid, self.gid)
 

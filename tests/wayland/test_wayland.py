@@ -503,8 +503,7 @@ class Sway(DockingCases, unittest.TestCase):
         start = (171, 8)  # the middle of START, in the bar's pixels
 
         def click_start():
-            # Under sway 1.12 the first click xdotool gives the bar does not reach it; once
-            # counting, START is disabled and further clicks change nothing.
+            # sway 1.12 loses xdotool's first click on the bar; a counting bar's START is off.
             self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
                            "click", "1")
             return self.counted() > 0
