@@ -20,8 +20,8 @@ DEPS = scripts/install-deps.sh
 ROOT = scripts/debian-root.sh
 CTEST = ctest --output-on-failure
 
-.PHONY: all deps deps-test linux linux-only win32 asan fuzz bench run test test-linux debian13 unstable install \
-        package clean
+.PHONY: all deps deps-test linux linux-only win32 asan fuzz bench run test test-linux debian13 install \
+        package clean unstable
 
 all: linux win32
 

@@ -50,7 +50,8 @@ prepare_while() {
     for name; do
       timeout "$limit" "$self" "$name" --prepare >"$dir/$name.log" 2>&1 & making=$!
       wait $making && s=0 || s=$?
-      [[ $s != 124 ]] || echo "debian-root.sh: making the root took longer than $limit" >>"$dir/$name.log"
+      [[ $s != 124 ]] ||
+        echo "debian-root.sh: making the root took longer than $limit" >>"$dir/$name.log"
       echo "$s" >"$dir/$name.status"
     done' prepare "$dir" "$self" "$PREPARE_LIMIT" "${names[@]}" &
   preparing=$!
@@ -84,7 +85,8 @@ $(grep '^debian-root.sh: ' "$dir/$name.log" 2>/dev/null | tail -8 | sed 's/^/   
     fi
     echo "debian-root.sh: the Linux suites in the $title root"
     "$self" "$name" make test-linux "BUILD=$build/$name" ||
-      failures+=("$title ($suite): KELTOS's Linux suites failed in the root (ctest's report above; build folder $build/$name)")
+      failures+=("$title ($suite): KELTOS's Linux suites failed in the root (ctest's report
+    above; build folder $build/$name)")
   done
   if [[ ${#failures[@]} -gt 0 ]]; then
     printf '\nmake test: FAILED in the roots of other Debian releases:\n' >&2
@@ -97,7 +99,8 @@ $(grep '^debian-root.sh: ' "$dir/$name.log" 2>/dev/null | tail -8 | sed 's/^/   
 case "${1:-}" in
   --prepare-while) shift; prepare_while "$@"; exit ;;
   --test) shift; test_roots "$@"; exit ;;
-  "" | -*) echo "usage: $0 ROOT COMMAND [ARGS...] | ROOT --prepare | --prepare-while DIR ROOT... -- COMMAND... | --test DIR BUILD ROOT..." >&2; exit 2 ;;
+  "" | -*) echo "usage: $0 ROOT COMMAND [ARGS...] | ROOT --prepare" \
+      "| --prepare-while DIR ROOT... -- COMMAND... | --test DIR BUILD ROOT..." >&2; exit 2 ;;
 esac
 name=$1
 shift
@@ -113,7 +116,8 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 for tool in debootstrap unshare chroot flock setsid timeout python3; do
   command -v "$tool" >/dev/null || {
-    say "'$tool' is missing: install it with 'apt-get install debootstrap util-linux coreutils python3'" >&2
+    say "'$tool' is missing: install it with" \
+      "'apt-get install debootstrap util-linux coreutils python3'" >&2
     exit 1
   }
 done
@@ -149,10 +153,12 @@ current() { [[ -f "$stamp" && "$(cat "$stamp")" == "$wanted" ]]; }
 # words for it: a fault of the release's packages, not of KELTOS.
 install_packages() {
   local out="$root.apt.log" broken=()
-  enter apt-get update -qq >"$out" 2>&1 && enter apt-get install -y -q "${packages[@]}" >>"$out" 2>&1 && return 0
+  enter apt-get update -qq >"$out" 2>&1 &&
+    enter apt-get install -y -q "${packages[@]}" >>"$out" 2>&1 && return 0
   tail -20 "$out"
   for p in "${packages[@]}"; do
-    enter apt-get install -s -q "$p" >"$out.one" 2>&1 || broken+=("$p: $(grep -E '^E:|: Depends:|: Breaks:' "$out.one" | tr '\n' ' ')")
+    enter apt-get install -s -q "$p" >"$out.one" 2>&1 ||
+      broken+=("$p: $(grep -E '^E:|: Depends:|: Breaks:' "$out.one" | tr '\n' ' ')")
   done
   rm -f "$out.one"
   if [[ ${#broken[@]} -eq 0 ]]; then
@@ -182,7 +188,8 @@ if ! current; then
     say "the $title root's packages have changed: making it anew"
     rm -rf --one-file-system "$root"
   fi
-  mirror=$(python3 "$tree/scripts/debian_mirror.py") || { say "the $title root cannot be made"; exit 1; }
+  mirror=$(python3 "$tree/scripts/debian_mirror.py") ||
+    { say "the $title root cannot be made"; exit 1; }
   say "making a $title root in $root from $mirror (a few minutes, once)"
   started=$SECONDS
   rm -rf --one-file-system "$root.part"
