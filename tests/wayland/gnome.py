@@ -214,17 +214,6 @@ class GnomeShell(Desktop):
         wait_for(lambda: f"Xft.dpi:\t{dpi}" in session.run(*query).splitlines(), 10,
                  f"X11 clients' Xft.dpi to be {dpi} (gsd-xsettings: see gnome-xsettings.log)")
 
-    def stop(self, session):
-        # The document portal the session's bus starts mounts a FUSE file system in the runtime
-        # directory; detached here, it goes with that directory.
-        if not session.runtime:
-            return
-        with open("/proc/self/mounts") as mounts:
-            points = [line.split()[1] for line in mounts]
-        for point in points:
-            if point.startswith(session.runtime + "/"):
-                subprocess.run(["umount", "--lazy", point], capture_output=True)
-
     def switch_extension(self, session, on):
         """Turns KELTOS's extension on or off in the running shell, as a user would."""
         session.run("gnome-extensions", "enable" if on else "disable", self.uuid)

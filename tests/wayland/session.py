@@ -58,11 +58,17 @@ def processes_in_this_root(uid):
 
 def remove_account(name, uid, runtime):
     """Ends what still runs as a session's account (services its bus started end a little after
-    it), removes the account and its runtime directory."""
+    it), removes the account (userdel refuses while a process of it is being reaped) and its
+    runtime directory, detaching what the document portal its bus started mounted there."""
     for pid in processes_in_this_root(uid):
         os.kill(pid, signal.SIGKILL)
     wait_for(lambda: not processes_in_this_root(uid), 5, f"the processes of {name} to end")
-    subprocess.run(["userdel", name], check=False)
+    wait_for(lambda: subprocess.run(["userdel", name], capture_output=True).returncode != 8, 5,
+             f"userdel to remove {name}")
+    with open("/proc/self/mounts") as mounts:
+        points = [line.split()[1] for line in mounts if line.split()[1].startswith(runtime + "/")]
+    for point in points:
+        subprocess.run(["umount", "--lazy", point], capture_output=True)
     shutil.rmtree(runtime, ignore_errors=True)
 
 
