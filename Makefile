@@ -1,8 +1,8 @@
 # make             set up (Debian packages), configure and build the Linux program and KELTOS.exe
 # make run         set up what running needs, build, then start the stopwatch on $DISPLAY
-# make test        set up, build, run every test; on Debian 12, then the Linux suites again in a
-#                  Debian 13 root (scripts/debian13.sh). It builds both Windows builds, and the
-#                  Wine suites run one of them (it says which and why)
+# make test        set up, build, run every test; then the Linux suites again in a root of Debian 13
+#                  (on Debian 12) and of Debian unstable (scripts/debian-root.sh). It builds both
+#                  Windows builds, and the Wine suites run one of them (it says which and why)
 # make test-linux  the Linux suites only (unit, X11 end to end, faults, package, Wayland)
 # make win32       KELTOS.exe for 32-bit Windows and its Wine probe, in build/win32 (mingw-w64)
 # make win64       the same for x86_64 in build/win64: what the Wine suites run where 32-bit x86
@@ -15,15 +15,18 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # Where the builds go: BUILD/linux, BUILD/win32, BUILD/asan, BUILD/fuzz.
 BUILD ?= build
-# Debian 12 runs the Linux suites a second time in a Debian 13 root (DEBIAN13=0: not).
+# The Linux suites run again in a Debian 13 root on Debian 12, and in a Debian unstable root on
+# Debian 12 and 13 (DEBIAN13=0, UNSTABLE=0: not).
 RELEASE := $(shell . /etc/os-release 2>/dev/null && echo $$VERSION_ID)
 DEBIAN13 ?= $(if $(filter 12,$(RELEASE)),1,0)
+UNSTABLE ?= $(if $(filter 12 13,$(RELEASE)),1,0)
+ROOTS = $(if $(filter 1,$(DEBIAN13)),debian13) $(if $(filter 1,$(UNSTABLE)),unstable)
 DEPS = scripts/install-deps.sh
+ROOT = scripts/debian-root.sh
 CTEST = ctest --output-on-failure
 
 .PHONY: all deps deps-test linux linux-only win32 win64 asan fuzz bench bench-wayland run test \
-        test-linux debian13 install \
-        package clean
+        test-linux debian13 unstable install package clean
 
 all: linux win32
 
@@ -32,7 +35,7 @@ deps:
 
 # The Linux program, its tests and the benchmark's programs; linux-only: the program alone.
 linux:
-	@$(DEPS) build test
+	@$(DEPS) build testbuild
 	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELTOS_TESTS=ON \
 	  -DKELTOS_BENCH=ON -DKELTOS_WIN32_DIR=$(abspath $(BUILD)/win32) $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/linux -j $(JOBS)
@@ -54,7 +57,7 @@ win64:
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 
 asan:
-	@$(DEPS) build test
+	@$(DEPS) build testbuild
 	cmake -S . -B $(BUILD)/asan -DCMAKE_BUILD_TYPE=Debug -DKELTOS_PLATFORM=none -DKELTOS_SANITIZE=ON
 	cmake --build $(BUILD)/asan -j $(JOBS)
 
@@ -83,37 +86,28 @@ run: linux-only
 	$(BUILD)/linux/keltos
 
 test-linux: linux
+	@$(DEPS) build test
 	cd $(BUILD)/linux && $(CTEST) -LE 'wine|win32'
 
 # Everything the tests need, in one go, before anything is built.
 deps-test:
-	@$(DEPS) build win32 win64 test wine $(if $(filter 1,$(DEBIAN13)),root)
+	@$(DEPS) build testbuild win32 win64 test wine $(if $(strip $(ROOTS)),root)
 
-# On Debian 12 the Debian 13 root is made (the first time) while the builds run, and waited for
-# before any test starts, so that no test runs beside it.
+# The roots are made (the first time) while the builds run, and waited for before any test
+# starts, so that no test runs beside them. A root that cannot be made stops no test here: its
+# failure is reported at the end, where the suites run in the roots that were made.
 test: deps-test
-ifeq ($(DEBIAN13),1)
-	@mkdir -p $(BUILD) && rm -f $(BUILD)/debian13-prepare.status
-	@(scripts/debian13.sh --prepare >$(BUILD)/debian13-prepare.log 2>&1; \
-	  echo $$? >$(BUILD)/debian13-prepare.status) &
-endif
-	$(MAKE) linux win32 win64 asan fuzz
-ifeq ($(DEBIAN13),1)
-	@while [ ! -f $(BUILD)/debian13-prepare.status ]; do sleep 5; done
-	@cat $(BUILD)/debian13-prepare.log
-	@test "$$(cat $(BUILD)/debian13-prepare.status)" = 0
-endif
+	$(ROOT) --prepare-while $(BUILD)/roots $(ROOTS) -- $(MAKE) linux win32 win64 asan fuzz
 	cd $(BUILD)/asan && $(CTEST)
 	-@python3 tests/wine/wine_build.py
 	cd $(BUILD)/linux && $(CTEST)
-ifeq ($(DEBIAN13),1)
-	$(MAKE) debian13
-endif
+	$(ROOT) --test $(BUILD)/roots $(BUILD) $(ROOTS)
 
-# The Linux suites again, on Debian 13's compilers, Qt and desktops, in the same tree.
-debian13:
+# The Linux suites again, on another release's compilers, Qt and desktops, in the same tree:
+# make debian13, make unstable.
+debian13 unstable:
 	@$(DEPS) root
-	scripts/debian13.sh make test-linux BUILD=$(BUILD)/debian13
+	$(ROOT) $@ make test-linux BUILD=$(BUILD)/$@
 
 # make install [PREFIX=/usr/local] [DESTDIR=]: keltos, its desktop entry and its icons
 PREFIX ?= /usr/local

@@ -217,8 +217,11 @@ async function exercise(extensionDir, row, programs) {
     const scaled = n => mutterScales ? n : 1;
     mutter.xwaylandScale = 2;
     const features = new Gio.Settings({schema_id: 'org.gnome.mutter'});
-    // A value every mutter's schema takes (43's knows no xwayland-native-scaling).
-    features.set_strv('experimental-features', ['scale-monitor-framebuffer']);
+    // A value every mutter's schema takes (43's knows no xwayland-native-scaling); mutter 50 on
+    // has no experimental features (its scaling is no longer one).
+    const featured = features.settings_schema.has_key('experimental-features');
+    if (featured)
+        features.set_strv('experimental-features', ['scale-monitor-framebuffer']);
     const display = new Signals();
     const monitors = new Signals();
     globalThis.global = {display, backend: {get_monitor_manager: () => monitors}};
@@ -288,7 +291,10 @@ async function exercise(extensionDir, row, programs) {
 
     // Mutter's experimental features change it too.
     mutter.xwaylandScale = 1;
-    features.set_strv('experimental-features', []);
+    if (featured)
+        features.set_strv('experimental-features', []);
+    else
+        monitors.emit('monitors-changed');
     if (mutterScales)
         keltos.heard(r => r[3] === 20 && r[8] === 1, 'the scale after the features changed');
 

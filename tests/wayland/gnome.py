@@ -23,6 +23,7 @@ import subprocess
 from session import DEBIAN_PYTHON, HERE, Desktop, require, wait_for
 
 EVAL_UUID = "keltos-test-eval@keltos.github.io"
+XSETTINGS = "/usr/libexec/gsd-xsettings"
 WAYLAND_DISPLAY = "keltos-gnome"
 
 # Sets the scale of the shell's one monitor (the nearest it supports to argv[1]) through
@@ -166,6 +167,12 @@ class GnomeShell(Desktop):
             raise AssertionError(f"GNOME Shell started no XWayland (DISPLAY {display!r}, {auth})")
         session.env.update({"WAYLAND_DISPLAY": WAYLAND_DISPLAY, "DISPLAY": display,
                             "XAUTHORITY": auth[0]})
+        if shell_version() >= 50:
+            # GNOME 50 on tells X11 clients their DPI only through gsd-xsettings, which a GNOME
+            # session starts before it serves X11 clients.
+            session.spawn([require(XSETTINGS, "gnome-settings-daemon")], "xsettings",
+                          env={"GDK_BACKEND": "x11"})
+            self._wait_for_dpi(session, 96)
         if self.monitor_scale != 1:
             self._scale_monitor(session)
 
@@ -193,21 +200,19 @@ class GnomeShell(Desktop):
         if [width, height] != [v * self.scale for v in stage]:
             raise AssertionError(f"XWayland's root is {width}x{height}, not the stage {stage} "
                                  f"times {self.scale}: the row's scale is not mutter's")
+        if shell_version() >= 50:
+            self._wait_for_dpi(session, 96 * self.scale)  # from gsd-xsettings
+            return
         resources = os.path.join(session.runtime, "Xresources")
         with open(resources, "w") as f:
             f.write(f"Xft.dpi: {96 * self.scale}\n")
         session.run(require("xrdb", "x11-xserver-utils"), "-merge", resources)
 
-    def stop(self, session):
-        # The document portal the session's bus starts mounts a FUSE file system in the runtime
-        # directory; detached here, it goes with that directory.
-        if not session.runtime:
-            return
-        with open("/proc/self/mounts") as mounts:
-            points = [line.split()[1] for line in mounts]
-        for point in points:
-            if point.startswith(session.runtime + "/"):
-                subprocess.run(["umount", "--lazy", point], capture_output=True)
+    @staticmethod
+    def _wait_for_dpi(session, dpi):
+        query = [require("xrdb", "x11-xserver-utils"), "-query"]
+        wait_for(lambda: f"Xft.dpi:\t{dpi}" in session.run(*query).splitlines(), 10,
+                 f"X11 clients' Xft.dpi to be {dpi} (gsd-xsettings: see gnome-xsettings.log)")
 
     def switch_extension(self, session, on):
         """Turns KELTOS's extension on or off in the running shell, as a user would."""
@@ -289,15 +294,17 @@ def _scaled():
     each, with the scale mutter gives X11 clients there."""
     if shell_version() >= 47:
         return [
-            # Debian 13's settings: native scaling for X11 clients (mutter's
-            # xwayland-native-scaling with scale-monitor-framebuffer).
+            # Debian 13's settings, and GNOME 50's own: native scaling for X11 clients
+            # (mutter's xwayland-native-scaling with scale-monitor-framebuffer).
             GnomeShell("gnome-200", monitor_scale=2, scale=2),
             # A fractional scale; X11 clients get the next whole number.
             GnomeShell("gnome-150", monitor="1920x1080", monitor_scale=1.5, scale=2),
-            # Without native scaling X11 clients are drawn at 1 and scaled up by the shell.
+        ] + ([
+            # Without native scaling X11 clients are drawn at 1 and scaled up by the shell
+            # (GNOME 50 on has native scaling only).
             GnomeShell("gnome-200-upscaled", monitor_scale=2,
                        features=["scale-monitor-framebuffer"], scale=1),
-        ]
+        ] if shell_version() < 50 else [])
     return [
         # Physical layout (GNOME 43's default): the stage is the monitor's pixels.
         GnomeShell("gnome-200-physical", monitor_scale=2, scale=1, physical=True),

@@ -2,13 +2,15 @@
 
 The compositor, its XWayland, the test windows and KELTOS run as one ordinary user (compositors
 refuse root, and XWayland's authorisation then lets the same user in), with a runtime directory
-and a session bus of their own. What differs between desktops is only how the compositor starts
-and how it is asked about its windows: a `Desktop` subclass per desktop says that, and the list of
-cases in test_wayland.py runs against each.
+and a session bus of their own; the user is an account of the session's own, its home in the
+runtime directory, and goes with it. What differs between desktops is only how the compositor
+starts and how it is asked about its windows: a `Desktop` subclass per desktop says that, and
+the list of cases in test_wayland.py runs against each.
 
 Tools that are missing fail the test with the Debian package to install; nothing is skipped.
 """
 
+import fcntl
 import os
 import pwd
 import shutil
@@ -22,9 +24,52 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from keltos import binary  # noqa: E402
 from xsession import artifacts, require  # noqa: E402
 
-USER = "keltos-test"
+ACCOUNT = "keltos-t"  # the sessions' accounts: this and the runtime directory's last 8 characters
 DEBIAN_PYTHON = "/usr/bin/python3"  # the one that sees python3-gi
 HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def locked(path):
+    """Whether a live session holds the lock of this runtime directory (False once it is gone)."""
+    try:
+        fd = os.open(path, os.O_RDONLY)
+    except FileNotFoundError:
+        return False
+    try:
+        return fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)  # None: nobody held it
+    except BlockingIOError:
+        return True
+    finally:
+        os.close(fd)
+
+
+def processes_in_this_root(uid):
+    """The processes of this uid that share this process's root directory (a root of another
+    Debian release sees every process of the machine, whose uids are not its accounts)."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if os.stat(f"/proc/{pid}").st_uid == uid and os.path.samefile(f"/proc/{pid}/root", "/"):
+                found.append(int(pid))
+        except OSError:
+            pass  # it has ended
+    return found
+
+
+def remove_account(name, uid, runtime):
+    """Ends what still runs as a session's account (services its bus started end a little after
+    it), removes the account (userdel refuses while a process of it is being reaped) and its
+    runtime directory, detaching what the document portal its bus started mounted there."""
+    for pid in processes_in_this_root(uid):
+        os.kill(pid, signal.SIGKILL)
+    wait_for(lambda: not processes_in_this_root(uid), 5, f"the processes of {name} to end")
+    wait_for(lambda: subprocess.run(["userdel", name], capture_output=True).returncode != 8, 5,
+             f"userdel to remove {name}")
+    with open("/proc/self/mounts") as mounts:
+        points = [line.split()[1] for line in mounts if line.split()[1].startswith(runtime + "/")]
+    for point in points:
+        subprocess.run(["umount", "--lazy", point], capture_output=True)
+    shutil.rmtree(runtime, ignore_errors=True)
 
 
 def wait_for(probe, seconds, what, interval=0.05):
@@ -97,7 +142,8 @@ class Session:
 
     def __init__(self, desktop):
         self.desktop = desktop
-        self.user = USER
+        self.user = None
+        self._lock = None
         self.env = {}
         self._processes = []
         self._logs = []
@@ -107,8 +153,8 @@ class Session:
 
     def start(self):
         try:
-            self._make_user()
             self.runtime = tempfile.mkdtemp(prefix=f"keltos-{self.desktop.name}-")
+            self._make_user()
             os.chmod(self.runtime, 0o700)
             os.chown(self.runtime, self.uid, self.gid)
             # The session's user may not reach the build folder (a clone under /root, say): it
@@ -139,17 +185,32 @@ class Session:
             for log in self._logs:
                 log.close()
             self._logs.clear()
+            if self.user:
+                remove_account(self.user, self.uid, self.runtime)
+                self.user = None
             if self.runtime:
                 shutil.rmtree(self.runtime, ignore_errors=True)
+                if self._lock:
+                    self._lock = os.close(self._lock)
                 self.runtime = None
 
     def _make_user(self):
-        try:
-            entry = pwd.getpwnam(self.user)
-        except KeyError:
-            subprocess.run([require("useradd", "passwd"), "-m", self.user], check=True)
-            entry = pwd.getpwnam(self.user)
-        self.uid, self.gid, self.home = entry.pw_uid, entry.pw_gid, entry.pw_dir
+        """The session's account, its home in the runtime directory. The runtime directory is
+        locked while the session lives: what a session that was killed left (the processes of
+        its account in this root, the account and the runtime directory) the next one removes."""
+        self._lock = os.open(self.runtime, os.O_RDONLY)  # closed, and unlocked, when this ends
+        fcntl.flock(self._lock, fcntl.LOCK_EX)
+        for entry in pwd.getpwall():
+            runtime = os.path.dirname(entry.pw_dir)
+            if (entry.pw_name.startswith(ACCOUNT) and os.path.dirname(runtime) ==
+                    tempfile.gettempdir() and not locked(runtime)):
+                remove_account(entry.pw_name, entry.pw_uid, runtime)
+        self.home, name = os.path.join(self.runtime, "home"), ACCOUNT + self.runtime[-8:]
+        subprocess.run([require("useradd", "passwd"), "--no-create-home", "--home-dir", self.home,
+                        "--shell", "/usr/sbin/nologin", name], check=True)
+        self.user, self.uid, self.gid = name, *pwd.getpwnam(name)[2:4]
+        os.mkdir(self.home, 0o700)
+        os.chown(self.home, self.uid, self.gid)
 
     def _start_bus(self):
         address = f"unix:path={self.runtime}/bus"

@@ -19,6 +19,7 @@ import re
 import signal
 import stat
 import subprocess
+import sys
 import threading
 import time
 import unittest
@@ -107,6 +108,8 @@ class Docked:
                      f"the bar on '{title}' at {self.expected(title)}")
         except AssertionError as error:
             raise AssertionError(f"{error}; it is at {self.position()}") from None
+        print(f"{self.desktop.name}: on '{title}' the bar is at {self.geometry()} (logical "
+              f"pixels), due at {self.expected(title)}", file=sys.stderr)
 
     def follows_each_window_in_turn(self, test):
         for title in (A, B, C, A):
@@ -151,6 +154,10 @@ class DockingCases:
     def dock_on(self, title):
         self.docked.dock_on(title)
 
+    def assert_docked_on(self, title):
+        want, have = self.expected(title), self.position()
+        self.assertTrue(self.docked.close_to(have, want), f"the bar is at {have}, not {want}")
+
     def test_follows_each_window_in_turn(self):
         self.docked.follows_each_window_in_turn(self)
 
@@ -158,7 +165,7 @@ class DockingCases:
         self.dock_on(B)
         self.desktop.focus(self.session, LOOKALIKE)
         time.sleep(2 * TICK + 0.5)
-        self.assertEqual(self.expected(B), self.position())
+        self.assert_docked_on(B)
 
     def test_follows_a_window_moved_by_the_desktop_while_it_rests(self):
         title = self.desktop.moved_window
@@ -225,7 +232,8 @@ class KWin(DockingCases, unittest.TestCase):
     def docks(self, bar, title):
         """Waits for `bar` on the window with this title."""
         try:
-            wait_for(lambda: self.docked.position(bar) == self.expected(title), 2 * TICK + 1,
+            wait_for(lambda: self.docked.close_to(self.docked.position(bar),
+                                                  self.expected(title)), 2 * TICK + 1,
                      f"the bar {bar} on '{title}' at {self.expected(title)}")
         except AssertionError as error:
             raise AssertionError(f"{error}; it is at {self.docked.position(bar)}") from None
@@ -250,7 +258,7 @@ class KWin(DockingCases, unittest.TestCase):
                     f"--dest={keltos}", "/org/keltos/Focus", "org.keltos.Focus.Report",
                     "string:999999 0 5 5 400 300 {forged}\nForge", check=False)
         time.sleep(2 * TICK + 0.5)
-        self.assertEqual(self.expected(B), self.position())
+        self.assert_docked_on(B)
 
     def test_script_is_never_left_behind(self):
         kwin, session = self.desktop, self.session
@@ -511,9 +519,14 @@ class Sway(DockingCases, unittest.TestCase):
         relay = self.desktop.relay
         self.dock_on(B)
         start = (171, 8)  # the middle of START, in the bar's pixels
-        self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
-                       "click", "1")
-        wait_for(lambda: self.counted() > 0, 3, "START to count")
+
+        def click_start():
+            # sway 1.12 loses xdotool's first click on the bar; a counting bar's START is off.
+            self.session.x("xdotool", "mousemove", "--window", str(self.bar), *map(str, start),
+                           "click", "1")
+            return self.counted() > 0
+
+        wait_for(click_start, 6, "START to count", interval=1)
         try:
             for trouble in (relay.gone, relay.hang):
                 with self.subTest(ipc=trouble.__name__):
@@ -522,7 +535,7 @@ class Sway(DockingCases, unittest.TestCase):
                     counted = self.counted()
                     time.sleep(2 * TICK + 0.5)
                     self.assertIsNone(self.keltos.poll(), "keltos ended")
-                    self.assertEqual(self.expected(B), self.position())
+                    self.assert_docked_on(B)
                     # 2.5 s of counting show at least 2 more whole seconds, unless a tick hung.
                     self.assertGreaterEqual(self.counted() - counted, 2, "the count stalled")
         finally:
