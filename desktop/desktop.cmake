@@ -15,7 +15,9 @@ if(KELTOS_PLATFORM STREQUAL "qt")
   find_package(Qt6 REQUIRED COMPONENTS DBus)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(XCB REQUIRED IMPORTED_TARGET xcb xcb-ewmh)
-  add_library(keltos_desktop STATIC ${CMAKE_CURRENT_LIST_DIR}/selection.cpp)
+  add_library(keltos_desktop STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/selection.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/unix_socket.cpp)
   target_link_libraries(keltos_desktop PUBLIC keltos_desktop_base PkgConfig::XCB Qt6::DBus)
   set_target_properties(keltos_desktop PROPERTIES AUTOMOC ON)
 endif()

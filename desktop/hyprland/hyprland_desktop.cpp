@@ -45,6 +45,7 @@
 #include "desktop/channel_desktop.h"
 #include "desktop/hyprland/hyprland_ipc.h"
 #include "desktop/hyprland/hyprland_sockets.h"
+#include "desktop/unix_socket.h"
 
 namespace desktop {
 
@@ -127,7 +128,7 @@ std::string HyprlandSocketFolder(const std::string& runtimeDir, const std::strin
 
 bool HyprlandAnswers(const std::string& socketFolder) {
     if (socketFolder.empty()) return false;
-    const int fd = hyprland::ConnectTo(socketFolder + "/.socket.sock");
+    const int fd = ConnectUnixSocket(socketFolder + "/.socket.sock");
     if (fd >= 0) close(fd);
     return fd >= 0;
 }

@@ -2,13 +2,14 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "desktop/unix_socket.h"
 
 namespace desktop::hyprland {
 
@@ -33,20 +34,6 @@ ssize_t ReadSome(int fd, std::string& to) {
 }
 
 }  // namespace
-
-int ConnectTo(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) return -1;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 void Requests::Close() {
     if (fd_ >= 0) close(fd_);
@@ -98,7 +85,7 @@ std::optional<Requests::Answer> Requests::Ask(const std::string& request, millis
         }
     } else {
         if (Clock::now() < retryAt_) return std::nullopt;
-        fd_ = ConnectTo(path_);
+        fd_ = ConnectUnixSocket(path_);
         if (fd_ < 0) {
             Lost("cannot be reached");
             return std::nullopt;
@@ -129,7 +116,7 @@ bool Events::LayoutMayHaveChanged() {
     if (fd_ < 0) {
         if (Clock::now() < retryAt_) return true;
         retryAt_ = Clock::now() + Requests::kRetry;
-        fd_ = ConnectTo(path_);
+        fd_ = ConnectUnixSocket(path_);
         return true;  // what happened while it was not connected is not known
     }
     std::string bytes;

@@ -13,10 +13,6 @@ namespace desktop::hyprland {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A connection to the UNIX socket at `path`, non-blocking: its descriptor, or -1. A UNIX socket
-// connects at once or not at all: this never waits.
-int ConnectTo(const std::string& path);
-
 class Requests {
   public:
     explicit Requests(std::string path) : path_(std::move(path)) {}

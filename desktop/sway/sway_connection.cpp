@@ -3,12 +3,13 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "desktop/unix_socket.h"
 
 namespace desktop::sway {
 
@@ -52,22 +53,8 @@ bool Send(int fd, std::uint32_t type, std::string_view payload) {
 
 }  // namespace
 
-int ConnectTo(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof address.sun_path) return -1;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 bool SwayIpc::Connect() {
-    fd_ = ConnectTo(path_);
+    fd_ = ConnectUnixSocket(path_);
     if (fd_ < 0) return false;
     framer_ = {};
     late_ = false;
@@ -156,7 +143,7 @@ std::optional<std::string> SwayIpc::Ask(std::uint32_t type, std::string_view pay
 }
 
 bool SwayEvents::Connect() {
-    fd_ = ConnectTo(path_);
+    fd_ = ConnectUnixSocket(path_);
     if (fd_ < 0) return false;
     framer_ = {};
     replies_ = 0;

@@ -20,10 +20,6 @@ namespace desktop::sway {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A connection to the UNIX socket at `path`, non-blocking: its descriptor, or -1. A UNIX socket
-// connects at once or not at all (a full backlog says EAGAIN): this never waits.
-int ConnectTo(const std::string& path);
-
 // One connection for questions, made again when lost.
 class SwayIpc {
   public:

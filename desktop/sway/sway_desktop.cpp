@@ -36,6 +36,7 @@
 #include "desktop/channel_desktop.h"
 #include "desktop/sway/sway_connection.h"
 #include "desktop/sway/sway_ipc.h"
+#include "desktop/unix_socket.h"
 
 namespace desktop {
 
@@ -134,7 +135,7 @@ class SwayDesktop : public ChannelDesktop {
 }  // namespace
 
 bool SwayAnswers(const std::string& socketPath) {
-    const int fd = sway::ConnectTo(socketPath);
+    const int fd = ConnectUnixSocket(socketPath);
     if (fd >= 0) ::close(fd);
     return fd >= 0;
 }
