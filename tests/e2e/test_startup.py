@@ -9,7 +9,7 @@ import unittest
 import zoneinfo
 
 from keltos import IDLE, RUNNING, BarTest, Keltos, artifacts, binary
-from xsession import XSession, require
+from xsession import XSession, mount_namespace, require
 
 ZONES = "/usr/share/zoneinfo"
 
@@ -88,8 +88,7 @@ class AcrossATimeZoneChange(BarTest):
         os.makedirs(work)
         os.symlink(f"{ZONES}/Etc/UTC", os.path.join(upper, "localtime"))
         overlay = f"mount -t overlay overlay -o lowerdir=/etc,upperdir={upper},workdir={work} /etc"
-        wrap = [require("unshare", "util-linux"), "--mount", "--propagation", "private",
-                "/bin/sh", "-c", overlay + ' && exec "$0"']
+        wrap = mount_namespace() + ["/bin/sh", "-c", overlay + ' && exec "$0"']
         self.keltos = Keltos(self.session, env={"TZ": None}, wrap=wrap)
         self.addCleanup(self.keltos.stop)
 

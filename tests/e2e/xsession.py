@@ -98,6 +98,17 @@ def require(tool, package=None):
     return path
 
 
+def mount_namespace():
+    """The command that runs a program in a mount namespace of its own, whose mounts reach no
+    other process. unshare makes them private, which needs a root folder that is a mount; in a
+    chroot (make test's roots, each entered in a private namespace already) it is not, and the
+    namespace's mounts stay in it as they are."""
+    with open("/proc/self/mountinfo") as f:
+        root_is_a_mount = any(line.split()[4] == "/" for line in f)
+    return [require("unshare", "util-linux"), "--mount", "--propagation",
+            "private" if root_is_a_mount else "unchanged"]
+
+
 class XSession:
     def __init__(self, wm="openbox", size="1280x1024x24", dpi=96, accessibility=False):
         self.wm = wm
