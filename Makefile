@@ -24,6 +24,9 @@ ROOTS = $(if $(filter 1,$(DEBIAN13)),debian13) $(if $(filter 1,$(UNSTABLE)),unst
 DEPS = scripts/install-deps.sh
 ROOT = scripts/debian-root.sh
 CTEST = ctest --output-on-failure
+# Hyprland's suites, in a VM, where Hyprland, QEMU and a kernel are installed (packages.list's
+# hyprland use): the Debian unstable root says ON.
+KELTOS_HYPRLAND_VM ?= OFF
 
 .PHONY: all deps deps-test linux linux-only win32 win64 asan fuzz bench bench-wayland run test \
         test-linux debian13 unstable install package clean
@@ -37,7 +40,8 @@ deps:
 linux:
 	@$(DEPS) build testbuild
 	cmake -S . -B $(BUILD)/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELTOS_TESTS=ON \
-	  -DKELTOS_BENCH=ON -DKELTOS_WIN32_DIR=$(abspath $(BUILD)/win32) $(CMAKE_FLAGS)
+	  -DKELTOS_BENCH=ON -DKELTOS_WIN32_DIR=$(abspath $(BUILD)/win32) \
+	  -DKELTOS_HYPRLAND_VM=$(KELTOS_HYPRLAND_VM) $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/linux -j $(JOBS)
 
 linux-only: deps

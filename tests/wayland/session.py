@@ -121,6 +121,9 @@ class Desktop:
         """Moves the window with this title to (x, y) by the desktop's own command."""
         raise NotImplementedError
 
+    def retile(self, session, title):
+        """Tiles the window again where moving it made it float (sway, Hyprland)."""
+
     def frame(self, session, title):
         """(x, y, width, height) of the window's frame as the compositor places it, in its
         global coordinates (title bar included)."""

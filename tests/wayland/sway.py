@@ -172,6 +172,9 @@ class Sway(Desktop):
     def move(self, session, title, x, y):
         self.msg(session, f'[title="^{title}$"] floating enable, move absolute position {x} {y}')
 
+    def retile(self, session, title):
+        self.msg(session, f'[title="^{title}$"] floating disable')
+
     def minimize(self, session, title):
         # sway has no minimized windows; the scratchpad is what comes closest.
         self.msg(session, f'[title="^{title}$"] move scratchpad')
