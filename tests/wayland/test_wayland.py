@@ -562,17 +562,21 @@ class Hyprland(DockingCases, unittest.TestCase):
         wait_for(lambda: self.docked.position(bar) == self.expected(title),
                  3 * TICK * self.desktop.patience, f"the bar {bar} on '{title}' at {self.expected(title)}")
 
-    def test_stays_above_a_floating_window_over_it(self):
+    def test_stays_above_a_floating_window_raised_over_it(self):
         hypr, session = self.desktop, self.session
         self.dock_on(A)
         x, y = self.position()
         try:
-            hypr.move(session, C, x - 40, y - 20)  # C floats over A's top, where the bar is
-            self.dock_on(C)
-            self.dock_on(A)  # the bar comes back there, over C
-            self.assertTrue(hypr.bar_above(session, A), "C covers the bar")
+            # The look-alike floats over the bar and is raised by the focus, which the bar does
+            # not follow: it stays where it is, above.
+            hypr.move(session, LOOKALIKE, x - 40, y - 20)
+            self.dock_on(A)
+            hypr.focus(session, LOOKALIKE)
+            time.sleep(2 * TICK + 0.5)
+            self.assert_docked_on(A)
+            self.assertTrue(hypr.bar_above(session, A), "the look-alike covers the bar")
         finally:
-            hypr.retile(session, C)
+            hypr.retile(session, LOOKALIKE)
 
     def test_two_at_once_each_docks(self):
         session = self.session
