@@ -102,8 +102,11 @@ class AcrossATimeZoneChange(BarTest):
         for zone in ("Asia/Kolkata", "America/St_Johns"):
             # Clear of the minute's last seconds, when the label is written anyway.
             s.wait_for(lambda: datetime.datetime.now().second < 50, 15, "the minute's start")
+            # Relinked as KELTOS sees /etc: in its mount namespace and from its root folder
+            # (entering the namespace alone leaves a chroot, such as make test's roots, and
+            # would relink the system's own /etc/localtime).
             subprocess.run([require("nsenter", "util-linux"), "--target",
-                            str(self.keltos.process.pid), "--mount", "ln", "-sfn",
+                            str(self.keltos.process.pid), "--mount", "--root", "ln", "-sfn",
                             f"{ZONES}/{zone}", "/etc/localtime"], check=True)
             local = zoneinfo.ZoneInfo(zone)
             s.wait_for(lambda: self.label() == datetime.datetime.now(local).strftime(
