@@ -147,11 +147,16 @@ def guest(keltos, artifacts, suites):
     try:
         for kind, target, options in [("proc", "/proc", ""), ("sysfs", "/sys", ""),
                                       ("devtmpfs", "/dev", ""), ("devpts", "/dev/pts", ""),
-                                      ("tmpfs", "/dev/shm", "mode=1777"),
-                                      ("tmpfs", "/tmp", "mode=1777"), ("tmpfs", "/run", "")]:
+                                      ("tmpfs", "/dev/shm", "mode=1777"), ("tmpfs", "/run", ""),
+                                      ("tmpfs", "/tmp", "mode=1777")]:
             os.makedirs(target, exist_ok=True)
+            if target == "/tmp":  # a tree below /tmp (a clone there) is put back over it
+                os.makedirs("/run/tree")
+                subprocess.run(["mount", "--bind", TREE, "/run/tree"], check=True)
             subprocess.run(["mount", "-t", kind, "-o", options or "defaults", kind, target],
                            check=True)
+        os.makedirs(TREE, exist_ok=True)
+        subprocess.run(["mount", "--move", "/run/tree", TREE], check=True)
         os.symlink("/proc/self/fd", "/dev/fd")
         os.makedirs("/tmp/.X11-unix", mode=0o1777)
         os.chmod("/tmp/.X11-unix", 0o1777)
