@@ -113,13 +113,7 @@ class Run(measure.Figures):
         time.sleep(SETTLE)
         self.measure("Running")
         out, _ = readout.communicate(timeout=30)
-        fields = out.split()
-        values = dict(zip(fields[0::2], fields[1::2]))
-        if readout.returncode != 0 or "lag_max_ms" not in values:
-            raise RuntimeError(f"the readout probe failed: {out!r}")
-        self.put("readout lag, median (ms)", "keltos", float(values["lag_median_ms"]))
-        self.put("readout lag, max (ms)", "keltos", float(values["lag_max_ms"]))
-        self.put("readout ahead (samples)", "keltos", float(values["ahead"]))
+        self.record_readout(out, readout.returncode)
         dock = subprocess.run(
             self.probe("dock", self.windows["keltos"], other.id, work.id, self.switches),
             env=self.s.env(), capture_output=True, text=True, timeout=10 + 5 * self.switches)

@@ -510,13 +510,7 @@ class WaylandRun(measure.Figures):
             out, _ = readout.communicate(timeout=30)
         finally:
             self.s.end(readout)
-        fields = out.decode().split()
-        values = dict(zip(fields[0::2], fields[1::2]))
-        if readout.returncode != 0 or "lag_max_ms" not in values:
-            raise RuntimeError(f"the readout probe failed: {out!r}")
-        self.put("readout lag, median (ms)", "keltos", float(values["lag_median_ms"]))
-        self.put("readout lag, max (ms)", "keltos", float(values["lag_max_ms"]))
-        self.put("readout ahead (samples)", "keltos", float(values["ahead"]))
+        self.record_readout(out.decode(), readout.returncode)
 
     def dock_switches(self, bar):
         """Brings the windows to the front in turn by the desktop's means; for each switch, the

@@ -70,6 +70,16 @@ class Figures:
     def put(self, figure, program, value):
         self.figures[(figure, program)] = value
 
+    def record_readout(self, out, returncode):
+        """The readout probe's lag figures from its output ("name value" pairs)."""
+        fields = out.split()
+        values = dict(zip(fields[0::2], fields[1::2]))
+        if returncode != 0 or "lag_max_ms" not in values:
+            raise RuntimeError(f"the readout probe failed: {out!r}")
+        self.put("readout lag, median (ms)", "keltos", float(values["lag_median_ms"]))
+        self.put("readout lag, max (ms)", "keltos", float(values["lag_max_ms"]))
+        self.put("readout ahead (samples)", "keltos", float(values["ahead"]))
+
     def record_memory(self, phase, procs):
         """USS and RSS of every program in `procs` (name -> Popen)."""
         for name, proc in procs.items():
