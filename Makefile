@@ -24,8 +24,8 @@ ROOTS = $(if $(filter 1,$(DEBIAN13)),debian13) $(if $(filter 1,$(UNSTABLE)),unst
 DEPS = scripts/install-deps.sh
 ROOT = scripts/debian-root.sh
 CTEST = ctest --output-on-failure
-# Hyprland's suites, in a VM, where Hyprland, QEMU and a kernel are installed (packages.list's
-# hyprland use): the Debian unstable root says ON.
+# make test-linux KELTOS_HYPRLAND_VM=ON: also Hyprland's suites, in a VM, on a system that
+# packages Hyprland (Debian unstable); it installs packages.list's hyprland use. Not in make test.
 KELTOS_HYPRLAND_VM ?= OFF
 
 .PHONY: all deps deps-test linux linux-only win32 win64 asan fuzz bench bench-wayland run test \
@@ -90,7 +90,7 @@ run: linux-only
 	$(BUILD)/linux/keltos
 
 test-linux: linux
-	@$(DEPS) build test
+	@$(DEPS) build test $(if $(filter ON,$(KELTOS_HYPRLAND_VM)),hyprland)
 	cd $(BUILD)/linux && $(CTEST) -LE 'wine|win32'
 
 # Everything the tests need, in one go, before anything is built.
