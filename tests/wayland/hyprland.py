@@ -95,16 +95,23 @@ class Hyprland(Desktop):
             os.unlink(self.short)
             self.short = None
 
-    def ask(self, session, request, timeout=30):
-        """Hyprland's answer to one request on its request socket."""
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
-            s.settimeout(timeout)
-            s.connect(self.sock)
-            s.sendall(request.encode())
-            answer = b""
-            while data := s.recv(65536):
-                answer += data
-        return answer.decode(errors="replace")
+    def ask(self, session, request, timeout=30, tries=3):
+        """Hyprland's answer to one request on its request socket. Under emulation Hyprland
+        now and then drops a connection it was too busy to serve: asked again, a second apart."""
+        for attempt in range(tries):
+            try:
+                with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+                    s.settimeout(timeout)
+                    s.connect(self.sock)
+                    s.sendall(request.encode())
+                    answer = b""
+                    while data := s.recv(65536):
+                        answer += data
+                return answer.decode(errors="replace")
+            except ConnectionResetError:
+                if attempt + 1 == tries:
+                    raise
+                time.sleep(1)
 
     def answers(self, session):
         try:
@@ -160,7 +167,8 @@ class Hyprland(Desktop):
     def bar_above(self, session, title):
         """Whether what Hyprland shows where the bar is is the bar itself: nothing covers it.
         Under emulation Hyprland may show a frame drawn before the bar's last move: a few
-        looks, a second apart; what is covered stays covered."""
+        looks, a second apart; what is covered stays covered. When it is not shown, the whole
+        output and Hyprland's list of clients are kept beside the two pictures."""
         bar = session.bar()
         x, y, width, height = (v / self.scale for v in session.bar_geometry(bar))
         own, shown = (os.path.join(session.runtime, name) for name in ("own.ppm", "shown.ppm"))
@@ -175,6 +183,11 @@ class Hyprland(Desktop):
             time.sleep(1)
         for path in (own, shown):
             shutil.copy(path, os.path.join(artifacts(), f"{self.name}-{os.path.basename(path)}"))
+        screen = os.path.join(session.runtime, "screen.png")
+        session.run(self.grim, screen, timeout=60)
+        shutil.copy(screen, os.path.join(artifacts(), f"{self.name}-screen.png"))
+        with open(os.path.join(artifacts(), f"{self.name}-clients.json"), "w") as f:
+            f.write(self.ask(session, "j/clients"))
         print(f"{self.name}: {alike:.0%} of the bar's pixels shown", file=sys.stderr)
         return False
 
