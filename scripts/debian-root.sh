@@ -3,7 +3,7 @@
 #   scripts/debian-root.sh ROOT COMMAND [ARGS...]    (make test runs `make test-linux` in each)
 #   scripts/debian-root.sh ROOT --prepare            (only makes the root, if need be)
 #   scripts/debian-root.sh --prepare-while DIR ROOT... -- COMMAND [ARGS...]
-#       makes the roots, one after the other, while COMMAND runs (make test: while it builds);
+#       makes the roots, side by side, while COMMAND runs (make test: while it builds);
 #       each root's log and exit status land in DIR/ROOT.log and DIR/ROOT.status
 #   scripts/debian-root.sh --test DIR BUILD ROOT...
 #       runs the Linux suites in each root made by --prepare-while (build folder BUILD/ROOT),
@@ -36,8 +36,9 @@ describe() {
   esac
 }
 
-# Makes the roots one after the other in a process group of its own while "$@" runs; ends them
-# if "$@" fails or this script is interrupted, and waits for them otherwise.
+# Makes the roots side by side (their time is mostly downloads and dpkg) in a process group of
+# its own while "$@" runs; ends them if "$@" fails or this script is interrupted, and waits for
+# them otherwise.
 prepare_while() {
   local dir=$1 names=() status=0 preparing
   shift
@@ -48,14 +49,17 @@ prepare_while() {
   if [[ ${#names[@]} -eq 0 ]]; then exec "$@"; fi
   # timeout runs each in a process group of its own, and ends it when it gets TERM itself.
   setsid bash -c 'dir=$1 self=$2 limit=$3; shift 3
-    trap "kill -TERM \$making 2>/dev/null; exit 143" TERM
     for name; do
-      timeout "$limit" "$self" "$name" --prepare >"$dir/$name.log" 2>&1 & making=$!
-      wait $making && s=0 || s=$?
-      [[ $s != 124 ]] ||
-        echo "debian-root.sh: making the root took longer than $limit" >>"$dir/$name.log"
-      echo "$s" >"$dir/$name.status"
-    done' prepare "$dir" "$self" "$PREPARE_LIMIT" "${names[@]}" &
+      (
+        trap "kill -TERM \$making 2>/dev/null; exit 143" TERM
+        timeout "$limit" "$self" "$name" --prepare >"$dir/$name.log" 2>&1 & making=$!
+        wait $making && s=0 || s=$?
+        [[ $s != 124 ]] ||
+          echo "debian-root.sh: making the root took longer than $limit" >>"$dir/$name.log"
+        echo "$s" >"$dir/$name.status"
+      ) &
+    done
+    wait' prepare "$dir" "$self" "$PREPARE_LIMIT" "${names[@]}" &
   preparing=$!
   trap 'kill -TERM -- "-$preparing" 2>/dev/null || true' EXIT
   trap 'exit 130' INT TERM HUP
