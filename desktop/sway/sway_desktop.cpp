@@ -20,7 +20,8 @@
 // - what sway tells no IPC client, a window's pixel moves and resizes (the move position and
 //   resize commands, dragging with the mouse, gaps and borders): for an X11 window in front, the
 //   X server tells, since sway configures the X11 window itself (the EWMH provider follows it);
-//   for a native window in front nothing tells, so the tree is asked every tick while one is.
+//   for a native window in front nothing tells, so the tree is asked every tick while one is,
+//   and parsed only when its bytes differ from the last tree's.
 // While nothing can have changed, the docking tick rests until the next event of either kind.
 // With the events' connection lost, the tick asks every second and connects again every 2 s.
 #include "desktop/sway/sway_desktop.h"
@@ -107,10 +108,18 @@ class SwayDesktop : public ChannelDesktop {
     }
 
     void AskTree() {
-        const std::optional<std::string> tree = ipc_.Ask(sway::kGetTree, "", kWait);
-        WindowReport report;
-        std::uint32_t x11Window = 0;
-        stale_ = !tree || !sway::FocusedWindow(*tree, report, &x11Window);
+        std::optional<std::string> tree = ipc_.Ask(sway::kGetTree, "", kWait);
+        // While nothing changes sway answers the same bytes tick after tick: they are read
+        // again only when they differ, so an unchanged tree costs a comparison, not a parse
+        // whose cost grows with every window open.
+        if (!tree || *tree != tree_.bytes) {
+            tree_ = {};
+            tree_.read = tree && sway::FocusedWindow(*tree, tree_.report, &tree_.x11Window);
+            if (tree_.read) tree_.bytes = std::move(*tree);
+        }
+        WindowReport report = tree_.report;
+        const std::uint32_t x11Window = tree_.x11Window;
+        stale_ = !tree_.read;
         if (stale_) {
             reported_.Forget();
             front_ = Front::None;
@@ -124,7 +133,16 @@ class SwayDesktop : public ChannelDesktop {
         x11_->Follow(front_ == Front::X11 ? x11Window : 0);
     }
 
+    // The last tree read, and what it said.
+    struct Tree {
+        std::string bytes;
+        bool read = false;
+        WindowReport report;
+        std::uint32_t x11Window = 0;
+    };
+
     sway::SwayIpc ipc_;
+    Tree tree_;
     sway::SwayEvents events_;
     EitherReadable either_;
     std::uint64_t serial_ = 0;
