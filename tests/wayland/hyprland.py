@@ -17,6 +17,8 @@ from session import Desktop, artifacts, require, wait_for
 from sway import read_line, same_pixels
 
 # One output of 1600 x 900 logical pixels at every scale; the virtual GPU's own output off.
+# Hyprland's own log is on: kept with each session's artifacts, it says what became of each X11
+# surface (the bar's among them).
 CONFIG = """\
 hl.monitor({{ output = "HEADLESS-1", mode = "{width}x{height}@60", position = "0x0", scale = {scale} }})
 hl.monitor({{ output = "", disabled = true }})
@@ -27,7 +29,7 @@ hl.config({{
     animations = {{ enabled = false }},
     misc = {{ disable_hyprland_logo = true, disable_splash_rendering = true }},
     ecosystem = {{ no_update_news = true, no_donation_nag = true }},
-    debug = {{ disable_time = false }},
+    debug = {{ disable_time = false, disable_logs = false }},
 }})
 hl.on("hyprland.start", function()
     hl.dispatch(hl.dsp.exec_cmd("echo $DISPLAY > $XDG_RUNTIME_DIR/xdisplay"))
