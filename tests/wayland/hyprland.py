@@ -183,11 +183,10 @@ class Hyprland(Desktop):
             if alike >= 0.9:
                 return True
             time.sleep(1)
-        for path in (own, shown):
-            shutil.copy(path, os.path.join(artifacts(), f"{self.name}-{os.path.basename(path)}"))
         screen = os.path.join(session.runtime, "screen.png")
         session.run(self.grim, screen, timeout=60)
-        shutil.copy(screen, os.path.join(artifacts(), f"{self.name}-screen.png"))
+        for path in (own, shown, screen):
+            shutil.copy(path, os.path.join(artifacts(), f"{self.name}-{os.path.basename(path)}"))
         with open(os.path.join(artifacts(), f"{self.name}-clients.json"), "w") as f:
             f.write(self.ask(session, "j/clients"))
         print(f"{self.name}: {alike:.0%} of the bar's pixels shown", file=sys.stderr)
