@@ -69,6 +69,7 @@ class EwmhDesktop : public X11Desktop {
     bool Minimized(WindowId window) override;
     bool Place(WindowId window, const Placement& placement) override;
     void KeepOnEveryWorkspace(WindowId ownWindow) override;
+    void ShowAnew(WindowId ownWindow) override;
     void Follow(WindowId window) override {
         if (X().ok) watch_.Follow(WindowOf(window));
     }
@@ -177,6 +178,15 @@ bool EwmhDesktop::Place(WindowId window, const Placement& placement) {
     }
     xcb_flush(x.c);
     return ok;
+}
+
+void EwmhDesktop::ShowAnew(WindowId ownWindow) {
+    Connection& x = X();
+    const xcb_window_t win = WindowOf(ownWindow);
+    if (!x.ok || !win) return;
+    xcb_unmap_window(x.c, win);
+    xcb_map_window(x.c, win);
+    xcb_flush(x.c);
 }
 
 void EwmhDesktop::KeepOnEveryWorkspace(WindowId ownWindow) {

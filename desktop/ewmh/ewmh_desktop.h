@@ -15,6 +15,9 @@ class X11Desktop : public Desktop {
     // X11, in place of the X server's active window: NextChangeDescriptor then tells of changes
     // to its place, size, title or state.
     virtual void Follow(WindowId window) = 0;
+    // Unmaps one of this program's shown windows and maps it again at once: the X server (and
+    // XWayland) then shows it as a new window, on a new surface.
+    virtual void ShowAnew(WindowId ownWindow) = 0;
 };
 
 // Connects to the X display at the first question; without one, there is no window in front.

@@ -14,7 +14,12 @@
 // X requests (the EWMH provider's, to which every question about an X11 window goes), above
 // tiled windows. It is also pinned through the request socket (selected by this process's id),
 // which keeps it above floating windows and on every workspace; until Hyprland says it is
-// pinned (the window is not mapped yet, say) the pinning is asked again each tick.
+// pinned (the window is not mapped yet, say) the pinning is asked again each tick. Hyprland can
+// lose an unmanaged window as it is mapped: when XWayland's first picture of it arrives before
+// Hyprland has matched its surface to the X11 window, Hyprland never shows it, and XWayland sends
+// no later picture until Hyprland asks for one (seen at 200 %, under load). Hyprland then knows
+// no window of this process and the pinning fails; after kPinTicks such ticks in a row the bar
+// is shown anew (unmapped and mapped again: a new surface), at most kShowsAnew times.
 // Does not support: monitors whose XWayland origin differs from their layout position under
 // force_zero_scaling (Hyprland does not tell it; with one monitor, or monitors side by side at
 // scale 1, they agree); the bar keeps the size it was drawn at when the scale changes.
@@ -37,6 +42,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +60,8 @@ namespace {
 using hyprland::milliseconds;
 
 constexpr milliseconds kWait{50};  // a docking tick never waits longer for Hyprland
+constexpr int kPinTicks = 3;       // failed pinnings in a row before the bar is shown anew
+constexpr int kShowsAnew = 5;      // and how often, at most, in a run
 
 class HyprlandDesktop : public ChannelDesktop {
   public:
@@ -61,6 +69,10 @@ class HyprlandDesktop : public ChannelDesktop {
         : requests_(folder + "/.socket.sock"), events_(folder + "/.socket2.sock") {}
 
     bool OwnWindowUnmanaged() const override { return true; }
+    void KeepOnEveryWorkspace(WindowId ownWindow) override {
+        ChannelDesktop::KeepOnEveryWorkspace(ownWindow);
+        bar_ = ownWindow;
+    }
 
     WindowId Foreground() override {
         if (events_.LayoutMayHaveChanged()) changedAt_ = hyprland::Clock::now();
@@ -99,8 +111,20 @@ class HyprlandDesktop : public ChannelDesktop {
         layout.forceZeroScaling = *zero;
         layout_ = std::move(layout);
         layoutAt_ = at;
-        if (answers.size() == 4) pinned_ = hyprland::Done(answers[3]);
+        if (answers.size() == 4) {
+            pinned_ = hyprland::Done(answers[3]);
+            failedPins_ = pinned_ ? 0 : failedPins_ + 1;
+            if (failedPins_ >= kPinTicks) ShowBarAnew();
+        }
         return true;
+    }
+
+    void ShowBarAnew() {
+        failedPins_ = 0;
+        if (!bar_ || showsAnew_ >= kShowsAnew) return;
+        ++showsAnew_;
+        std::fprintf(stderr, "keltos: Hyprland shows no window of KELTOS: mapping the bar anew\n");
+        x11_->ShowAnew(bar_);
     }
 
     hyprland::Requests requests_;
@@ -109,6 +133,9 @@ class HyprlandDesktop : public ChannelDesktop {
     std::optional<hyprland::Clock::time_point> layoutAt_;  // when the layout was asked
     hyprland::Clock::time_point changedAt_{};              // when an event last told of a change
     bool pinned_ = false;
+    int failedPins_ = 0;  // pinnings failed in a row
+    int showsAnew_ = 0;
+    WindowId bar_ = 0;  // this program's window, once known
     std::uint64_t serial_ = 0;
 };
 
