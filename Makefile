@@ -24,8 +24,8 @@ ROOTS = $(if $(filter 1,$(DEBIAN13)),debian13) $(if $(filter 1,$(UNSTABLE)),unst
 DEPS = scripts/install-deps.sh
 ROOT = scripts/debian-root.sh
 CTEST = ctest --output-on-failure
-# make test-linux KELTOS_HYPRLAND_VM=ON: also Hyprland's suites, in a VM, on a system that
-# packages Hyprland (Debian unstable); it installs packages.list's hyprland use. Not in make test.
+# Hyprland's suites, in a VM, where Hyprland, QEMU and a kernel are installed (packages.list's
+# hyprland use, which test-linux then installs): the Debian unstable root says ON.
 KELTOS_HYPRLAND_VM ?= OFF
 
 .PHONY: all deps deps-test linux linux-only win32 win64 asan fuzz bench bench-wayland run test \

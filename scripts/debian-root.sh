@@ -26,12 +26,13 @@ self="$tree/scripts/debian-root.sh"
 PREPARE_LIMIT=${KELTOS_ROOT_TIME_LIMIT:-40m}
 
 # name: suite, the column of packages.list (KELTOS_RELEASE), what it is called, its uses, and
-# what its commands find in their environment.
+# what its commands find in their environment (unstable has Hyprland: its suites run there).
 describe() {
   vars=()
   case "$1" in
     debian13) suite=trixie release=13       title="Debian 13"       uses=(build testbuild test) ;;
-    unstable) suite=sid    release=unstable title="Debian unstable" uses=(build testbuild test) ;;
+    unstable) suite=sid    release=unstable title="Debian unstable" uses=(build testbuild test hyprland)
+              vars=(KELTOS_HYPRLAND_VM=ON) ;;
     *) echo "debian-root.sh: no root named '$1' (debian13, unstable)" >&2; exit 2 ;;
   esac
 }

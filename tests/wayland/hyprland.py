@@ -97,9 +97,10 @@ class Hyprland(Desktop):
             os.unlink(self.short)
             self.short = None
 
-    def ask(self, session, request, timeout=30, tries=3):
+    def ask(self, session, request, timeout=90, tries=3):
         """Hyprland's answer to one request on its request socket. Under emulation Hyprland
-        now and then drops a connection it was too busy to serve: asked again, a second apart."""
+        now and then drops a connection it was too busy to serve: asked again, a second apart;
+        and right after it first maps the bar at 200 % it answered nothing for 36 s (its log)."""
         for attempt in range(tries):
             try:
                 with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:

@@ -2,10 +2,10 @@
 
     python3 hyprland_vm.py [SUITE ...]     (default: test_wayland.Hyprland test_wayland.HyprlandScaled)
 
-It runs in the system the guest boots from, with its packages: make test-linux
-KELTOS_HYPRLAND_VM=ON on Debian unstable runs it (ctest wayland_hyprland), after installing
-packages.list's hyprland use (hyprland, qemu-system-x86, linux-image-amd64, virtiofsd, kmod).
-KELTOS_BIN is the KELTOS built there; it and KELTOS_ARTIFACTS lie inside this source tree.
+It runs in the system the guest boots from, with its packages: make test runs it (ctest
+wayland_hyprland) in its Debian unstable root, whose hyprland use installs hyprland,
+qemu-system-x86, linux-image-amd64, virtiofsd and kmod. KELTOS_BIN is the KELTOS built there;
+it and KELTOS_ARTIFACTS lie inside this source tree.
 
 The guest is QEMU (software emulation, two CPUs, a virtio GPU, no network) booted from the
 system's kernel with the system's root folder as its file system over virtiofs, this tree bound
@@ -68,8 +68,8 @@ def inputs():
     kernels = sorted(glob.glob("/boot/vmlinuz-*"))
     if missing or not kernels:
         fail(f"{', '.join(missing + ([] if kernels else ['a kernel in /boot']))} missing: "
-             f"install them with apt-get install {PACKAGES} (make test-linux "
-             f"KELTOS_HYPRLAND_VM=ON does: the hyprland use in scripts/packages.list)")
+             f"install them with apt-get install {PACKAGES} (make test's Debian unstable root "
+             f"has them: its hyprland use in scripts/packages.list)")
     keltos = os.path.abspath(os.environ.get("KELTOS_BIN", ""))
     if not os.access(keltos, os.X_OK):
         fail(f"KELTOS_BIN ({keltos}) is no program: build KELTOS here first")
