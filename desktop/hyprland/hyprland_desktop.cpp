@@ -13,12 +13,12 @@
 // managed one and refuses its moves, while an unmanaged one lands where it asks, placed by plain
 // X requests (the EWMH provider's, to which every question about an X11 window goes), above
 // tiled windows. It is also pinned through the request socket (selected by this process's id),
-// which keeps it above floating windows and on every workspace; until Hyprland says it is
-// pinned (the window is not mapped yet, say) the pinning is asked again each tick. Hyprland can
-// lose an unmanaged window as it is mapped: when XWayland's first picture of it arrives before
-// Hyprland has matched its surface to the X11 window, Hyprland never shows it, and XWayland sends
-// no later picture until Hyprland asks for one (seen at 200 %, under load). Hyprland then knows
-// no window of this process and the pinning fails; after kPinTicks such ticks in a row the bar
+// which keeps it above floating windows and on every workspace; until Hyprland lists it pinned
+// (the window is not mapped yet, say) the window list is asked and the pinning asked again each
+// tick. Hyprland can lose an unmanaged window as it is mapped: when XWayland's first picture of
+// it arrives before Hyprland has matched its surface to the X11 window, Hyprland never shows it,
+// and XWayland sends no later picture until Hyprland asks for one (seen at 200 %, under load).
+// After kUnlistedTicks ticks in a row in which Hyprland lists no window of this process, the bar
 // is shown anew (unmapped and mapped again: a new surface), at most kShowsAnew times.
 // Does not support: monitors whose XWayland origin differs from their layout position under
 // force_zero_scaling (Hyprland does not tell it; with one monitor, or monitors side by side at
@@ -60,7 +60,7 @@ namespace {
 using hyprland::milliseconds;
 
 constexpr milliseconds kWait{50};  // a docking tick never waits longer for Hyprland
-constexpr int kPinTicks = 3;       // failed pinnings in a row before the bar is shown anew
+constexpr int kUnlistedTicks = 3;  // ticks without the bar listed before it is shown anew
 constexpr int kShowsAnew = 5;      // and how often, at most, in a run
 
 class HyprlandDesktop : public ChannelDesktop {
@@ -102,25 +102,31 @@ class HyprlandDesktop : public ChannelDesktop {
     }
 
     // The monitors and the option from a batch's answers (after the focused window's), and
-    // whether the pinning was carried out: false when any of them is not what was asked.
+    // where the bar is not pinned yet, the window list: false when any of them is not what was
+    // asked.
     bool TakeLayout(const std::vector<std::string_view>& answers, hyprland::Clock::time_point at) {
-        if (answers.size() != 3 && answers.size() != 4) return false;
+        if (answers.size() != 3 && answers.size() != 5) return false;
+        std::optional<hyprland::OwnWindow> own;
+        if (answers.size() == 5) {
+            own = hyprland::FindOwnWindow(answers[3], static_cast<long>(getpid()));
+            if (!own) return false;
+        }
         hyprland::Layout layout;
         const std::optional<bool> zero = hyprland::ReadForceZeroScaling(answers[2]);
         if (!hyprland::ReadMonitors(answers[1], layout.monitors) || !zero) return false;
         layout.forceZeroScaling = *zero;
         layout_ = std::move(layout);
         layoutAt_ = at;
-        if (answers.size() == 4) {
-            pinned_ = hyprland::Done(answers[3]);
-            failedPins_ = pinned_ ? 0 : failedPins_ + 1;
-            if (failedPins_ >= kPinTicks) ShowBarAnew();
+        if (own) {
+            pinned_ = *own == hyprland::OwnWindow::Pinned;
+            unlisted_ = *own == hyprland::OwnWindow::Absent ? unlisted_ + 1 : 0;
+            if (unlisted_ >= kUnlistedTicks) ShowBarAnew();
         }
         return true;
     }
 
     void ShowBarAnew() {
-        failedPins_ = 0;
+        unlisted_ = 0;
         if (!bar_ || showsAnew_ >= kShowsAnew) return;
         ++showsAnew_;
         std::fprintf(stderr, "keltos: Hyprland shows no window of KELTOS: mapping the bar anew\n");
@@ -133,7 +139,7 @@ class HyprlandDesktop : public ChannelDesktop {
     std::optional<hyprland::Clock::time_point> layoutAt_;  // when the layout was asked
     hyprland::Clock::time_point changedAt_{};              // when an event last told of a change
     bool pinned_ = false;
-    int failedPins_ = 0;  // pinnings failed in a row
+    int unlisted_ = 0;  // ticks in a row in which Hyprland listed no window of this process
     int showsAnew_ = 0;
     WindowId bar_ = 0;  // this program's window, once known
     std::uint64_t serial_ = 0;

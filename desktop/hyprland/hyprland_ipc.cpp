@@ -75,7 +75,7 @@ std::string LayoutRequest(long pinPid) {
     std::string request = std::string(kBatch) + std::string(kFocus) +
                           ";j/monitors;j/getoption xwayland:force_zero_scaling";
     if (pinPid > 0)
-        request += ";dispatch hl.dsp.window.pin({action = \"enable\", window = \"pid:" +
+        request += ";j/clients;dispatch hl.dsp.window.pin({action = \"enable\", window = \"pid:" +
                    std::to_string(pinPid) + "\"})";
     return request;
 }
@@ -127,8 +127,20 @@ std::optional<bool> ReadForceZeroScaling(std::string_view answer) {
     return std::nullopt;
 }
 
-bool Done(std::string_view answer) {
-    return answer.substr(0, 2) == "ok";
+std::optional<OwnWindow> FindOwnWindow(std::string_view clients, long pid) {
+    const Json list = Parse(clients);
+    if (!list.is_array()) return std::nullopt;
+    for (const Json& client : list) {
+        if (!client.is_object()) return std::nullopt;
+        const auto p = client.find("pid");
+        const auto x11 = client.find("xwayland");
+        if (p == client.end() || !p->is_number_integer() || p->get<long>() != pid ||
+            x11 == client.end() || *x11 != true)
+            continue;
+        const auto pinned = client.find("pinned");
+        return pinned != client.end() && *pinned == true ? OwnWindow::Pinned : OwnWindow::Unpinned;
+    }
+    return OwnWindow::Absent;
 }
 
 bool ActiveWindow(std::string_view answer, const Layout& layout, WindowReport& report,

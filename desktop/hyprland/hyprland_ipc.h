@@ -41,7 +41,9 @@ struct Layout {
 };
 
 // The request for the focused window alone, and for it together with the layout and, given the
-// process id of this program's own window, the pinning of that window above floating ones.
+// process id of this program's own window, the windows Hyprland has (j/clients) and the pinning
+// of that window above floating ones. Hyprland answers "ok" to a pinning that found no window,
+// so the window list tells whether it is pinned.
 std::string FocusRequest();
 std::string LayoutRequest(long pinPid);
 
@@ -53,8 +55,10 @@ bool ReadMonitors(std::string_view answer, std::vector<Monitor>& monitors);
 // xwayland:force_zero_scaling from a j/getoption answer ("bool" or "int"); nothing when the
 // answer says neither.
 std::optional<bool> ReadForceZeroScaling(std::string_view answer);
-// Whether a dispatch was carried out.
-bool Done(std::string_view answer);
+// This program's own window (an X11 window of process `pid`) in a j/clients answer: not there,
+// or there and whether it is pinned; nothing when the answer is not a list of windows.
+enum class OwnWindow { Absent, Unpinned, Pinned };
+std::optional<OwnWindow> FindOwnWindow(std::string_view clients, long pid);
 
 // The focused window of a j/activewindow answer: its address, title, frame (the window's own
 // rectangle: Hyprland draws no title bar) and whether it is hidden (in a group's background, on

@@ -102,8 +102,21 @@ TEST(HyprlandIpc, RefusesALayoutThatIsNotOne) {
         EXPECT_FALSE(h::ReadMonitors(answer, monitors)) << answer;
     for (const char* answer : {"", "no such option", "{\"str\": \"1\"}", "{\"bool\": 1}"})
         EXPECT_FALSE(h::ReadForceZeroScaling(answer)) << answer;
-    EXPECT_TRUE(h::Done("ok"));
-    EXPECT_FALSE(h::Done("Window does not qualify to be pinned"));
+}
+
+TEST(HyprlandIpc, FindsItsOwnWindowInTheWindowList) {
+    using W = h::OwnWindow;
+    const std::string native = R"({"pid": 42, "xwayland": false, "pinned": true})";
+    const std::pair<std::string, std::optional<W>> cases[] = {
+        {"[]", W::Absent},
+        {"[" + native + R"(, {"pid": 7, "xwayland": true, "pinned": true}])", W::Absent},
+        {"[" + native + R"(, {"pid": 42, "xwayland": true, "pinned": false}])", W::Unpinned},
+        {R"([{"pid": 42, "xwayland": true, "pinned": true}])", W::Pinned},
+        {"ok", std::nullopt},
+        {"[1]", std::nullopt},
+    };
+    for (const auto& [answer, want] : cases)
+        EXPECT_EQ(want, h::FindOwnWindow(answer, 42)) << answer;
 }
 
 TEST(HyprlandIpc, EventLinesTellOfLayoutChanges) {
