@@ -19,7 +19,9 @@
 // it arrives before Hyprland has matched its surface to the X11 window, Hyprland never shows it,
 // and XWayland sends no later picture until Hyprland asks for one (seen at 200 %, under load).
 // After kUnlistedTicks ticks in a row in which Hyprland lists no window of this process, the bar
-// is shown anew (unmapped and mapped again: a new surface), at most kShowsAnew times.
+// is shown anew (unmapped and mapped again: a new surface), at most kShowsAnew times. Hyprland
+// makes a window it maps at least 20 pixels high, the bar too: while the window list is asked,
+// a listed bar of another size than last asked for is given that size again.
 // Does not support: monitors whose XWayland origin differs from their layout position under
 // force_zero_scaling (Hyprland does not tell it; with one monitor, or monitors side by side at
 // scale 1, they agree); the bar keeps the size it was drawn at when the scale changes.
@@ -46,6 +48,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/channel_desktop.h"
@@ -72,6 +75,11 @@ class HyprlandDesktop : public ChannelDesktop {
     void KeepOnEveryWorkspace(WindowId ownWindow) override {
         ChannelDesktop::KeepOnEveryWorkspace(ownWindow);
         bar_ = ownWindow;
+    }
+    bool Place(WindowId window, const Placement& placement) override {
+        // Only this program's own window is ever placed.
+        if (placement.width && placement.height) barSize_ = {*placement.width, *placement.height};
+        return ChannelDesktop::Place(window, placement);
     }
 
     WindowId Foreground() override {
@@ -121,8 +129,21 @@ class HyprlandDesktop : public ChannelDesktop {
             pinned_ = *own == hyprland::OwnWindow::Pinned;
             unlisted_ = *own == hyprland::OwnWindow::Absent ? unlisted_ + 1 : 0;
             if (unlisted_ >= kUnlistedTicks) ShowBarAnew();
+            if (*own != hyprland::OwnWindow::Absent) KeepBarSize();
         }
         return true;
+    }
+
+    void KeepBarSize() {
+        const std::optional<Rect> frame = x11_->Frame(bar_);
+        if (!barSize_ || !frame ||
+            (frame->right - frame->left == barSize_->first &&
+             frame->bottom - frame->top == barSize_->second))
+            return;
+        Placement size;
+        size.width = barSize_->first;
+        size.height = barSize_->second;
+        x11_->Place(bar_, size);
     }
 
     void ShowBarAnew() {
@@ -142,6 +163,7 @@ class HyprlandDesktop : public ChannelDesktop {
     int unlisted_ = 0;  // ticks in a row in which Hyprland listed no window of this process
     int showsAnew_ = 0;
     WindowId bar_ = 0;  // this program's window, once known
+    std::optional<std::pair<std::int32_t, std::int32_t>> barSize_;  // its size, last asked for
     std::uint64_t serial_ = 0;
 };
 
